@@ -1,0 +1,17 @@
+# Host build: the platform-neutral logic and its unit tests, under the sanitizers.
+set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_compile_options(quillane_logic PRIVATE ${sanitizers})
+
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(unit_tests
+    tests/unit/ComponentCheckTest.cpp
+    tests/unit/AddInListTest.cpp)
+target_link_libraries(unit_tests PRIVATE quillane_logic GTest::gtest_main)
+target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers ${sanitizers})
+target_link_options(unit_tests PRIVATE ${sanitizers})
+
+include(GoogleTest)
+gtest_discover_tests(unit_tests)

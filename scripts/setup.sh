@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every tool the build and the tests need, from Debian's packages.
+# Safe to run again: it does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32:i386
+  xvfb x11-apps imagemagick icoutils fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: missing packages (${missing[*]}); run this script as root" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+echo "setup: installing ${missing[*]}" >&2
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
