@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386
-  xvfb x11-apps imagemagick icoutils fonts-liberation
+  fonts-wine fonts-liberation xvfb x11-apps imagemagick icoutils python3
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include "platform/WindowsPlatformServices.h"
 
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 namespace quillane::wine {
@@ -195,5 +197,54 @@ ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::wstring& va
 }
 
 ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), nullptr); }
+
+std::wstring AddInListPath() {
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(windows, ARRAYSIZE(windows));
+    if (length == 0 || length >= ARRAYSIZE(windows)) throw Failure("GetWindowsDirectoryW");
+    return Join(windows, L"VBADDIN.INI");
+}
+
+void RemoveAddInList() {
+    DeleteTree(AddInListPath());
+    if (FileExists(AddInListPath())) throw std::runtime_error("cannot remove the add-in list");
+}
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+}
+
+ProfileEntries ParseProfile(const std::string& text) {
+    auto trim = [](std::string s) {
+        const auto first = s.find_first_not_of(" \t\r");
+        const auto last = s.find_last_not_of(" \t\r");
+        return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
+    };
+    ProfileEntries entries;
+    std::string section;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            entries[section];
+        } else if (const auto equals = line.find('='); equals != std::string::npos) {
+            entries[section][trim(line.substr(0, equals))] = trim(line.substr(equals + 1));
+        }
+    }
+    return entries;
+}
+
+void RequireDisplay() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"display probe", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(probe, nullptr) << "no window could be created: is there a display (DISPLAY)?";
+    DestroyWindow(probe);
+    ASSERT_GT(GetSystemMetrics(SM_CXSCREEN), 0) << "no screen";
+}
 
 }  // namespace quillane::wine

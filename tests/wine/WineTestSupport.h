@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -73,5 +74,25 @@ public:
 private:
     std::wstring name_;
 };
+
+}  // namespace quillane::wine
+
+namespace quillane::wine {
+
+// C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
+std::wstring AddInListPath();
+// Removes the add-in list, whether a file or a folder stands in its place.
+void RemoveAddInList();
+
+// Sections of a profile file: section -> key -> value, names compared without case.
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+using ProfileEntries = std::map<std::string, std::map<std::string, std::string, NoCaseLess>, NoCaseLess>;
+ProfileEntries ParseProfile(const std::string& text);
+
+// Fails the test at once when no window can be created: without a display,
+// Wine shows nothing and a GUI test would pass without seeing anything.
+void RequireDisplay();
 
 }  // namespace quillane::wine

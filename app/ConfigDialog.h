@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/PlatformServices.h"
+#include "platform/WindowsHandles.h"
+
+#include <windows.h>
+
+#include <exception>
+
+namespace quillane {
+
+// Control identifiers. OK is IDOK so that Enter presses it; Cancel is not
+// IDCANCEL, so that Esc (which the dialog manager turns into IDCANCEL) presses
+// nothing.
+enum ControlId : int {
+    kOkId = IDOK,
+    kCancelId = 101,
+    kLabel1Id = 102,
+    kLabel2Id = 103,
+};
+
+inline constexpr wchar_t kDialogClassName[] = L"QuillaneConfig";
+
+// Converts a length in twips (1440 to the inch) to pixels at `dpi`.
+int TwipsToPixels(int twips, int dpi);
+
+// The program's one window. It asks the add-in's component check to run before
+// it is first shown, and registers the add-in when OK is pressed.
+class ConfigDialog {
+public:
+    ConfigDialog(HINSTANCE instance, PlatformServices& platform);
+    ConfigDialog(const ConfigDialog&) = delete;
+    ConfigDialog& operator=(const ConfigDialog&) = delete;
+    ~ConfigDialog();
+
+    // Creates the window and its controls, all hidden. False if Windows refused.
+    bool Create();
+    // The load step: the component check, which may close the dialog.
+    void Load();
+    bool IsOpen() const;
+    // Shows the dialog with the keyboard focus on OK.
+    void Show(int showCommand);
+    // Runs the event loop until the dialog has been closed. Gives the exit
+    // status: 0, or 1 when a failure escaped a handler and closed the dialog.
+    int RunUntilClosed();
+
+    HWND window() const { return window_; }
+    // The failure that escaped a handler, if one did.
+    std::exception_ptr failure() const { return failure_; }
+
+private:
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls(int dpiX, int dpiY);
+    void OnOk();
+    void OnCancel();
+    void OnActivate(WPARAM wParam);
+    LRESULT OnControlColour(HDC dc, HWND control);
+
+    HINSTANCE instance_;
+    PlatformServices& platform_;
+    HWND window_ = nullptr;
+    HWND okButton_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    UniqueFont dialogFont_;
+    UniqueFont titleFont_;
+    std::exception_ptr failure_;
+};
+
+}  // namespace quillane

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Checks every Windows binary the build made: 32-bit x86 PE files that import
+# only DLLs Windows itself ships, with no link timestamp and no application
+# manifest; the program itself is a GUI program.
+set -euo pipefail
+bin=$1
+objdump=i686-w64-mingw32-objdump
+allowed=' advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll version.dll shell32.dll '
+failures=0
+fail() { echo "FAIL $*" >&2; failures=$((failures + 1)); }
+
+mapfile -t binaries < <(find "$bin" -type f \( -name '*.exe' -o -name '*.dll' \) | sort)
+[ ${#binaries[@]} -ge 5 ] || fail "expected the program, the stand-ins and the tests in $bin"
+
+for file in "${binaries[@]}"; do
+  name=${file#"$bin"/}
+  headers=$($objdump -p "$file")
+  grep -q 'file format pei-i386' <<<"$headers" || fail "$name: not a 32-bit x86 PE file"
+  grep -qE '^Time/Date\s+Thu Jan  1 00:00:00 1970' <<<"$headers" || fail "$name: has a link timestamp"
+  while read -r dll; do
+    lower=${dll,,}
+    [[ $allowed == *" $lower "* ]] || fail "$name: imports $dll, which Windows does not ship"
+  done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+  [ -z "$(wrestool -l --type=24 "$file" 2>/dev/null)" ] || fail "$name: carries an application manifest"
+done
+
+program="$bin/QuillaneConfig.exe"
+if [ -f "$program" ]; then
+  grep -qE "^Subsystem\s+00000002" <<<"$($objdump -p "$program")" || fail "QuillaneConfig.exe: not a Windows GUI program"
+else
+  fail "QuillaneConfig.exe was not built"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "${#binaries[@]} binaries checked"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the program and the stand-ins a second time, in another folder, and
+# compares them byte for byte with the first build.
+set -euo pipefail
+source_dir=$1
+first_bin=$2
+second=$(mktemp -d)
+trap 'rm -rf "$second"' EXIT
+
+cmake -S "$source_dir" -B "$second" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  --toolchain "$source_dir/cmake/i686-w64-mingw32.cmake" >/dev/null
+cmake --build "$second" --target QuillaneConfig Quillane vb6stkit >/dev/null
+
+status=0
+for file in QuillaneConfig.exe Quillane.dll vb6stkit.dll; do
+  if cmp -s "$first_bin/$file" "$second/bin/$file"; then
+    echo "$file: identical"
+  else
+    echo "FAIL $file differs between two builds of the same source" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,350 @@
+// The whole program under Wine, driven from outside as a user would drive it,
+// with the stand-in add-in library and setup toolkit beside it.
+
+#include "tests/wine/ProgramDriver.h"
+#include "tests/wine/WineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quillane {
+namespace {
+
+using namespace wine;
+
+const std::wstring kTitle = L"Quillane Add-In Configuration";
+const std::wstring kComponentMissing =
+    L"Could not reference Quillane Add-In. Try registering Quillane.dll first";
+
+class ProgramRun : public ::testing::Test {
+protected:
+    enum Toolkit { kNoToolkit, kToolkit, kToolkitWithoutEntry };
+
+    void SetUp() override {
+        RequireDisplay();
+        UnregisterAddInClass();
+        RemoveAddInList();
+        installFolder_ = scratch_.Make(L"Quillane Tools");
+        log_ = Join(scratch_.path(), L"selfregister.log");
+    }
+    void TearDown() override {
+        UnregisterAddInClass();
+        RemoveAddInList();
+    }
+
+    // Puts the program, and the stand-ins asked for, in the install folder.
+    std::wstring Install(bool addInLibrary, Toolkit toolkit) {
+        if (addInLibrary) CopyInto(Join(BinFolder(), L"Quillane.dll"), installFolder_);
+        if (toolkit == kToolkit) CopyInto(Join(BinFolder(), L"vb6stkit.dll"), installFolder_);
+        if (toolkit == kToolkitWithoutEntry) CopyInto(Join(BinFolder(), L"noentry\\vb6stkit.dll"), installFolder_);
+        return CopyInto(Join(BinFolder(), L"QuillaneConfig.exe"), installFolder_);
+    }
+
+    // Starts the installed program and waits for its dialog to be shown.
+    std::unique_ptr<Program> StartToDialog(const std::wstring& arguments = {}) {
+        auto program = std::make_unique<Program>(Install(true, kToolkit), arguments);
+        dialog_ = program->WaitForDialog();
+        EXPECT_NE(dialog_, nullptr) << "the dialog was not shown";
+        return program;
+    }
+
+    std::vector<std::string> SelfRegisteredPaths() const {
+        std::vector<std::string> paths;
+        const std::string log = ReadFileBytes(log_);
+        for (size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
+            paths.push_back(log.substr(start, end - start));
+        return paths;
+    }
+
+    // The program ended with status 0 without writing or showing anything.
+    static void ExpectEndedQuietly(Program& program) {
+        EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
+        EXPECT_EQ(program.messageBoxesSeen(), 0);
+        EXPECT_FALSE(FileExists(AddInListPath()));
+    }
+
+    ScratchFolder scratch_{L"program"};
+    std::wstring installFolder_;
+    std::wstring log_;
+    ScopedEnvironment logEnvironment_{L"VB6STKIT_STANDIN_LOG", Join(scratch_.path(), L"selfregister.log")};
+    HWND dialog_ = nullptr;
+};
+
+// --- Before the dialog: the component check ---------------------------------
+
+TEST_F(ProgramRun, AlreadyRegistered_ShowsDialogWithoutSelfRegistering) {
+    const std::wstring exe = Install(true, kNoToolkit);
+    HMODULE library = LoadLibraryW(Join(installFolder_, L"Quillane.dll").c_str());
+    ASSERT_NE(library, nullptr);
+    using RegisterFunction = HRESULT(WINAPI*)();
+    const auto registerServer =
+        reinterpret_cast<RegisterFunction>(reinterpret_cast<void*>(GetProcAddress(library, "DllRegisterServer")));
+    ASSERT_EQ(registerServer(), S_OK);
+    FreeLibrary(library);
+
+    Program program(exe);
+    ASSERT_NE(program.WaitForDialog(), nullptr);
+    EXPECT_EQ(program.messageBoxesSeen(), 0);
+    EXPECT_TRUE(SelfRegisteredPaths().empty());
+}
+
+TEST_F(ProgramRun, NotRegistered_SelfRegistersFromItsFolderAndShowsDialogSilently) {
+    // The command line is ignored, whatever it says.
+    auto program = StartToDialog(L"/u /s extra arguments");
+    ASSERT_NE(dialog_, nullptr);
+    EXPECT_EQ(program->messageBoxesSeen(), 0);
+    const std::string expected = ToUtf8(Join(installFolder_, L"Quillane.dll"));
+    EXPECT_EQ(SelfRegisteredPaths(), std::vector<std::string>{expected});
+    EXPECT_TRUE(AddInClassIsRegistered());
+}
+
+TEST_F(ProgramRun, ComponentCannotBeMadeCreatable_OneCriticalMessageAndNoDialog) {
+    struct Case {
+        const char* name;
+        bool addInLibrary;
+        Toolkit toolkit;
+        const wchar_t* registrationMode;
+        bool toolkitOnlyInWorkingFolder;
+    };
+    const Case cases[] = {
+        {"add-in library missing", false, kToolkit, L"", false},
+        {"setup toolkit missing", true, kNoToolkit, L"", false},
+        {"setup toolkit without its entry point", true, kToolkitWithoutEntry, L"", false},
+        {"setup toolkit only in the working folder", true, kNoToolkit, L"", true},
+        {"registration refused", true, kToolkit, L"refuse", false},
+        {"registration claims success", true, kToolkit, L"hollow", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder(L"install");
+        installFolder_ = folder.path();
+        ScratchFolder workingFolder(L"cwd");
+        if (c.toolkitOnlyInWorkingFolder) CopyInto(Join(BinFolder(), L"vb6stkit.dll"), workingFolder.path());
+        ScopedEnvironment mode(L"QUILLANE_STANDIN_REGISTRATION", c.registrationMode);
+        DeleteFileW(log_.c_str());
+
+        Program program(Install(c.addInLibrary, c.toolkit), {}, workingFolder.path());
+        HWND box = program.WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << "no message box";
+        const MessageBoxView view = ReadMessageBox(box);
+        EXPECT_EQ(view.title, kTitle);
+        EXPECT_EQ(view.text, kComponentMissing);
+        EXPECT_EQ(view.iconKind, 16);
+        EXPECT_EQ(view.owner, nullptr) << "the box must not belong to a hidden window";
+        HWND hidden = program.Dialog();
+        EXPECT_TRUE(hidden == nullptr || !IsWindowVisible(hidden));
+
+        PressMessageBoxOk(box);
+        EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
+        EXPECT_FALSE(program.sawVisibleDialog());
+        EXPECT_EQ(program.messageBoxesSeen(), 1);
+        EXPECT_FALSE(FileExists(AddInListPath()));
+        if (c.toolkitOnlyInWorkingFolder) {
+            EXPECT_TRUE(SelfRegisteredPaths().empty());
+        }
+        UnregisterAddInClass();
+    }
+}
+
+// --- The dialog as the user sees it -----------------------------------------
+
+struct ExpectedControl {
+    int id;
+    const wchar_t* windowClass;
+    const wchar_t* caption;
+    RECT twips;  // left, top, right, bottom
+    DWORD type;  // BS_* or SS_* type bits
+    bool tabStop;
+};
+
+const ExpectedControl kExpectedControls[] = {
+    {101, L"Button", L"Cancel", {1860, 840, 1860 + 1035, 840 + 375}, BS_PUSHBUTTON, true},
+    {IDOK, L"Button", L"OK", {660, 840, 660 + 1035, 840 + 375}, BS_DEFPUSHBUTTON, true},
+    {102, L"Static", L"Quillane Add-In Configuration", {60, 60, 60 + 3435, 60 + 255}, SS_CENTER, false},
+    {103, L"Static", L"Click OK to register the Quillane Add-In.", {60, 360, 60 + 3435, 360 + 375}, SS_CENTER, false},
+};
+
+int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+// Checks the window, its client area and every control at `dpi`.
+void ExpectLayout(HWND dialog, int dpi) {
+    EXPECT_EQ(WindowText(dialog), L"Quillane Configuration");
+    const LONG style = GetWindowLongW(dialog, GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD | WS_POPUP));
+
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, Pixels(3555, dpi));
+    EXPECT_EQ(client.bottom, Pixels(1305, dpi));
+
+    for (const ExpectedControl& expected : kExpectedControls) {
+        HWND control = GetDlgItem(dialog, expected.id);
+        ASSERT_NE(control, nullptr) << "control " << expected.id;
+        EXPECT_EQ(ClassName(control), expected.windowClass);
+        EXPECT_EQ(WindowText(control), expected.caption);
+        const RECT rect = RectInParent(control);
+        EXPECT_EQ(rect.left, Pixels(expected.twips.left, dpi)) << expected.id;
+        EXPECT_EQ(rect.top, Pixels(expected.twips.top, dpi)) << expected.id;
+        EXPECT_EQ(rect.right - rect.left, Pixels(expected.twips.right - expected.twips.left, dpi)) << expected.id;
+        EXPECT_EQ(rect.bottom - rect.top, Pixels(expected.twips.bottom - expected.twips.top, dpi)) << expected.id;
+        const LONG controlStyle = GetWindowLongW(control, GWL_STYLE);
+        const LONG typeMask = expected.windowClass == std::wstring(L"Button") ? BS_TYPEMASK : SS_TYPEMASK;
+        EXPECT_EQ(controlStyle & typeMask, static_cast<LONG>(expected.type)) << expected.id;
+        EXPECT_EQ((controlStyle & WS_TABSTOP) != 0, expected.tabStop) << expected.id;
+    }
+}
+
+TEST_F(ProgramRun, Dialog_CaptionStylesAndLayoutAt96Dpi) {
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    ExpectLayout(dialog_, 96);
+}
+
+TEST_F(ProgramRun, Dialog_Label1IsDarkBlueAndLabel2IsNot) {
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    auto countColour = [](HWND control, COLORREF colour) {
+        RECT rect;
+        GetWindowRect(control, &rect);
+        int count = 0;
+        for (COLORREF pixel : CaptureScreen(rect)) count += pixel == colour;
+        return count;
+    };
+    // Wait for the first paint.
+    EXPECT_TRUE(WaitUntil([&] { return countColour(GetDlgItem(dialog_, 102), RGB(0, 0, 192)) > 50; }))
+        << "Label1's text is not drawn in RGB(0,0,192)";
+    EXPECT_EQ(countColour(GetDlgItem(dialog_, 103), RGB(0, 0, 192)), 0);
+    EXPECT_GT(countColour(GetDlgItem(dialog_, 103), GetSysColor(COLOR_BTNTEXT)), 50);
+}
+
+TEST_F(ProgramRun, Keyboard_FocusStartsOnOkAndTabMovesOnlyBetweenTheButtons) {
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    HWND ok = GetDlgItem(dialog_, IDOK);
+    HWND cancel = GetDlgItem(dialog_, 101);
+    EXPECT_TRUE(WaitUntil([&] { return FocusedControl(program->threadId()) == ok; }));
+    for (HWND next : {cancel, ok, cancel}) {
+        PressKey(program->threadId(), VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return FocusedControl(program->threadId()) == next; }))
+            << "focus is on control " << GetDlgCtrlID(FocusedControl(program->threadId()));
+    }
+    // Enter on the focused Cancel presses Cancel.
+    PressKey(program->threadId(), VK_RETURN);
+    ExpectEndedQuietly(*program);
+}
+
+TEST_F(ProgramRun, Keyboard_EscPressesNothing) {
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    HWND ok = GetDlgItem(dialog_, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl(program->threadId()) == ok; }));
+    PressKey(program->threadId(), VK_ESCAPE);
+    // Keys are handled in order: once the Tab after it has moved the focus,
+    // Esc has been handled too.
+    PressKey(program->threadId(), VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl(program->threadId()) == GetDlgItem(dialog_, 101); }));
+    EXPECT_FALSE(program->WaitForExit(0).has_value()) << "Esc ended the program";
+    EXPECT_TRUE(IsWindowVisible(dialog_));
+    EXPECT_EQ(program->messageBoxesSeen(), 0);
+    EXPECT_FALSE(FileExists(AddInListPath()));
+}
+
+TEST_F(ProgramRun, CancelAndCloseBox_EndWithoutWritingOrShowing) {
+    struct Case {
+        const char* name;
+        std::function<void(HWND dialog)> close;
+    };
+    const Case cases[] = {
+        {"Cancel button",
+         [](HWND dialog) { PostMessageW(GetDlgItem(dialog, 101), BM_CLICK, 0, 0); }},
+        {"close box", [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"close request", [](HWND dialog) { PostMessageW(dialog, WM_CLOSE, 0, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder(L"install");
+        installFolder_ = folder.path();
+        auto program = StartToDialog();
+        ASSERT_NE(dialog_, nullptr);
+        c.close(dialog_);
+        ExpectEndedQuietly(*program);
+    }
+}
+
+// --- OK: the add-in list entry -----------------------------------------------
+
+TEST_F(ProgramRun, OkAndEnter_WriteTheEntryReportSuccessAndEnd) {
+    struct Case {
+        const char* name;
+        bool useEnter;
+    };
+    for (const Case& c : {Case{"OK clicked", false}, Case{"Enter pressed", true}}) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder(L"install");
+        installFolder_ = folder.path();
+        RemoveAddInList();
+        auto program = StartToDialog();
+        ASSERT_NE(dialog_, nullptr);
+        HWND ok = GetDlgItem(dialog_, IDOK);
+        if (c.useEnter) {
+            ASSERT_TRUE(WaitUntil([&] { return FocusedControl(program->threadId()) == ok; }));
+            PressKey(program->threadId(), VK_RETURN);
+        } else {
+            PostMessageW(ok, BM_CLICK, 0, 0);
+        }
+        HWND box = program->WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        const MessageBoxView view = ReadMessageBox(box);
+        EXPECT_EQ(view.title, kTitle);
+        EXPECT_EQ(view.text, L"Quillane Add-In successfully registered");
+        EXPECT_EQ(view.iconKind, 64);
+        EXPECT_EQ(view.owner, dialog_);
+        EXPECT_EQ(ParseProfile(ReadFileBytes(AddInListPath()))["Add-Ins32"]["Quillane.Connect"], "1");
+        EXPECT_FALSE(program->WaitForExit(0).has_value()) << "ended before the message was dismissed";
+
+        PressMessageBoxOk(box);
+        EXPECT_EQ(program->WaitForExit(), std::optional<DWORD>(0));
+        EXPECT_EQ(program->messageBoxesSeen(), 1);
+    }
+}
+
+TEST_F(ProgramRun, OkWithUnwritableList_ReportsFailureAndEnds) {
+    MakeFolders(AddInListPath());
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    PostMessageW(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
+    HWND box = program->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const MessageBoxView view = ReadMessageBox(box);
+    EXPECT_EQ(view.title, kTitle);
+    EXPECT_EQ(view.text, L"Failed to register Quillane Add-In");
+    EXPECT_EQ(view.iconKind, 16);
+    PressMessageBoxOk(box);
+    EXPECT_EQ(program->WaitForExit(), std::optional<DWORD>(0));
+}
+
+// --- Another display resolution ----------------------------------------------
+
+// Sets the display resolution that Wine gives programs started from now on.
+class ScopedLogPixels {
+public:
+    explicit ScopedLogPixels(DWORD dpi) { Set(dpi); }
+    ~ScopedLogPixels() { Set(96); }
+
+private:
+    static void Set(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                        sizeof(dpi));
+    }
+};
+
+TEST_F(ProgramRun, At144Dpi_ClientAreaAndControlsScale) {
+    ScopedLogPixels dpi(144);
+    auto program = StartToDialog();
+    ASSERT_NE(dialog_, nullptr);
+    ExpectLayout(dialog_, 144);
+}
+
+}  // namespace
+}  // namespace quillane
