@@ -33,6 +33,11 @@ quillane_start_wine() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
   fi
+  # Debian's Wine does not find its own fonts (Marlett draws the caption
+  # buttons): put them where every Wine looks.
+  if [ -d /usr/share/wine/fonts ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1 || true
 }
