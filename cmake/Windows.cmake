@@ -42,3 +42,14 @@ target_compile_options(QuillaneConfig PRIVATE ${warnings})
 add_dependencies(QuillaneConfig quillane_icon)
 
 include(cmake/WindowsTests.cmake)
+
+# Tools for the run and benchmark scripts.
+add_executable(demo_driver tools/DemoDriver.cpp)
+add_executable(startup_bench tools/StartupBench.cpp)
+foreach(tool demo_driver startup_bench)
+    target_link_libraries(${tool} PRIVATE wine_test_support)
+    target_link_options(${tool} PRIVATE -municode)
+    target_compile_options(${tool} PRIVATE ${warnings})
+endforeach()
+add_executable(minimal_window WIN32 tools/MinimalWindow.cpp)
+target_link_options(minimal_window PRIVATE -municode)

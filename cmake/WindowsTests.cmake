@@ -64,14 +64,3 @@ add_test(NAME Binaries.StaticPe32WithoutManifestOrTimestamp
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_binaries.sh ${CMAKE_BINARY_DIR}/bin)
 add_test(NAME Binaries.SameSourceGivesSameBytes
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/reproducible_build.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/bin)
-
-# Tools for the run and benchmark scripts.
-add_executable(demo_driver tests/tools/DemoDriver.cpp)
-add_executable(startup_bench tests/tools/StartupBench.cpp)
-foreach(tool demo_driver startup_bench)
-    target_link_libraries(${tool} PRIVATE wine_test_support)
-    target_link_options(${tool} PRIVATE -municode)
-    target_compile_options(${tool} PRIVATE ${warnings})
-endforeach()
-add_executable(minimal_window WIN32 tests/tools/MinimalWindow.cpp)
-target_link_options(minimal_window PRIVATE -municode)

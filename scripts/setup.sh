@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386
-  fonts-wine fonts-liberation xvfb x11-apps imagemagick icoutils python3
+  fonts-wine fonts-liberation xvfb x11-xserver-utils imagemagick icoutils python3
 )
 
 missing=()

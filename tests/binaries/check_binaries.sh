@@ -21,11 +21,14 @@ for file in "${binaries[@]}"; do
     lower=${dll,,}
     [[ $allowed == *" $lower "* ]] || fail "$name: imports $dll, which Windows does not ship"
   done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
-  [ -z "$(wrestool -l --type=24 "$file" 2>/dev/null)" ] || fail "$name: carries an application manifest"
+  resources=$(wrestool -l "$file" 2>/dev/null || true)
+  ! grep -q -- '--type=24' <<<"$resources" || fail "$name: carries an application manifest"
 done
 
 program="$bin/QuillaneConfig.exe"
 if [ -f "$program" ]; then
+  # Proves the resource listing works at all: the program has a version record.
+  grep -q -- '--type=16' <<<"$(wrestool -l "$program")" || fail "QuillaneConfig.exe: no version record listed"
   grep -qE "^Subsystem\s+00000002" <<<"$($objdump -p "$program")" || fail "QuillaneConfig.exe: not a Windows GUI program"
 else
   fail "QuillaneConfig.exe was not built"

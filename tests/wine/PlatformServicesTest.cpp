@@ -23,13 +23,7 @@ protected:
     void TearDown() override { UnregisterAddInClass(); }
 
     // Every path the setup toolkit was given, as received.
-    std::vector<std::string> SelfRegisteredPaths() const {
-        std::vector<std::string> paths;
-        const std::string log = ReadFileBytes(log_);
-        for (size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
-            paths.push_back(log.substr(start, end - start));
-        return paths;
-    }
+    std::vector<std::string> SelfRegisteredPaths() const { return ReadLines(log_); }
 
     InstanceRef ExpectCreatable() {
         InstanceRef instance;

@@ -59,6 +59,8 @@ void UnregisterAddInClass();
 bool AddInClassIsRegistered();
 
 std::string ReadFileBytes(const std::wstring& path);
+// The file's lines, each ended by CR LF; nothing when it does not exist.
+std::vector<std::string> ReadLines(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
