@@ -8,7 +8,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 add_executable(unit_tests
     tests/unit/ComponentCheckTest.cpp
-    tests/unit/AddInListTest.cpp)
+    tests/unit/AddInListTest.cpp
+    tests/unit/ModulePathTest.cpp)
 target_link_libraries(unit_tests PRIVATE quillane_logic GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers ${sanitizers})
 target_link_options(unit_tests PRIVATE ${sanitizers})

@@ -14,7 +14,7 @@ set(warnings -Wall -Wextra -Werror)
 add_library(quillane_platform STATIC platform/WindowsPlatformServices.cpp)
 target_include_directories(quillane_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(quillane_platform PRIVATE ${warnings})
-target_link_libraries(quillane_platform PUBLIC ole32 user32 version)
+target_link_libraries(quillane_platform PUBLIC ole32 user32)
 
 
 # The icon is drawn as text in resources/icon.txt and made into an .ico here.

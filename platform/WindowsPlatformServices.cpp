@@ -62,6 +62,13 @@ void HardenDllSearchOrder() {
     if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) SetDllDirectoryW(L"");
 }
 
+std::wstring SystemLibraryPath(const wchar_t* library) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) FailWithLastError("GetSystemDirectoryW");
+    return std::wstring(folder, length) + L'\\' + library;
+}
+
 std::wstring GetModulePath(HMODULE module) {
     // GetModuleFileNameW truncates silently: grow until the path fits with room.
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -122,9 +129,10 @@ std::wstring WindowsPlatformServices::GetProductName() {
         WORD language;
         WORD codePage;
     };
+    const QueryVersionFunction queryVersion = queryVersion_.Get();
     Translation* translations = nullptr;
     UINT translationBytes = 0;
-    if (!VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation",
+    if (!queryVersion(record.data(), L"\\VarFileInfo\\Translation",
                         reinterpret_cast<void**>(&translations), &translationBytes) ||
         translationBytes < sizeof(Translation))
         throw PlatformFailure("version record has no translation", ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -134,7 +142,7 @@ std::wstring WindowsPlatformServices::GetProductName() {
               translations[0].codePage);
     wchar_t* name = nullptr;
     UINT nameLength = 0;
-    if (!VerQueryValueW(record.data(), query, reinterpret_cast<void**>(&name), &nameLength) || !name)
+    if (!queryVersion(record.data(), query, reinterpret_cast<void**>(&name), &nameLength) || !name)
         throw PlatformFailure("version record has no ProductName", ERROR_RESOURCE_NAME_NOT_FOUND);
     // The length may or may not count the terminating zero.
     return std::wstring(name);

@@ -21,16 +21,27 @@ std::wstring GetModulePath(HMODULE module);
 // exact equivalent there (a best-fit look-alike or '?' could name another file).
 std::optional<std::string> ToAnsiExactly(const std::wstring& text);
 
-// A function in a DLL, found by bare library name on first use and kept.
+// Where a library is looked for: by bare name in the process's search order,
+// or only in the system folder, where nobody can plant a look-alike.
+enum class LibrarySearch { SearchOrder, SystemFolder };
+
+// The full path of `library` in the system folder.
+std::wstring SystemLibraryPath(const wchar_t* library);
+
+// A function in a DLL, found on first use and kept.
 template <typename FunctionPointer>
 class LazyFunction {
 public:
-    LazyFunction(const wchar_t* library, const char* name) : library_(library), name_(name) {}
+    LazyFunction(const wchar_t* library, const char* name,
+                 LibrarySearch search = LibrarySearch::SearchOrder)
+        : library_(library), name_(name), search_(search) {}
 
     // Throws PlatformFailure when the library or the entry point is missing.
     FunctionPointer Get() {
         if (!function_) {
-            UniqueLibrary module(LoadLibraryW(library_));
+            UniqueLibrary module(LoadLibraryW(search_ == LibrarySearch::SystemFolder
+                                                  ? SystemLibraryPath(library_).c_str()
+                                                  : library_));
             if (!module) Fail("cannot load library");
             FARPROC address = GetProcAddress(module.get(), name_);
             if (!address) Fail("entry point not found");
@@ -49,6 +60,7 @@ private:
 
     const wchar_t* library_;
     const char* name_;
+    LibrarySearch search_;
     UniqueLibrary module_;
     FunctionPointer function_ = nullptr;
 };
@@ -74,10 +86,16 @@ private:
     using SelfRegisterFunction = short(WINAPI*)(const char* libraryPath);
     using WriteProfileFunction = BOOL(WINAPI*)(const char* section, const char* key,
                                                const char* value, const char* fileName);
+    using QueryVersionFunction = BOOL(WINAPI*)(const void* record, const wchar_t* path,
+                                               void** value, UINT* length);
 
     HWND owner_ = nullptr;
     LazyFunction<SelfRegisterFunction> selfRegister_{L"vb6stkit.dll", "DLLSelfRegister"};
     LazyFunction<WriteProfileFunction> writeProfile_{L"kernel32.dll", "WritePrivateProfileStringA"};
+    // version.dll is not one of the DLLs Windows always takes from the system
+    // folder: loaded by name, a copy beside the program would win.
+    LazyFunction<QueryVersionFunction> queryVersion_{L"version.dll", "VerQueryValueW",
+                                                     LibrarySearch::SystemFolder};
 };
 
 }  // namespace quillane

@@ -29,7 +29,14 @@ program="$bin/QuillaneConfig.exe"
 if [ -f "$program" ]; then
   # Proves the resource listing works at all: the program has a version record.
   grep -q -- '--type=16' <<<"$(wrestool -l "$program")" || fail "QuillaneConfig.exe: no version record listed"
-  grep -qE "^Subsystem\s+00000002" <<<"$($objdump -p "$program")" || fail "QuillaneConfig.exe: not a Windows GUI program"
+  headers=$($objdump -p "$program")
+  grep -qE "^Subsystem\s+00000002" <<<"$headers" || fail "QuillaneConfig.exe: not a Windows GUI program"
+  # Windows loads these only from the system folder, whatever lies beside the
+  # program; any other import could be planted in the program's folder.
+  known=' advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll user32.dll '
+  while read -r dll; do
+    [[ $known == *" ${dll,,} "* ]] || fail "QuillaneConfig.exe: imports $dll, which is not a known DLL"
+  done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
 else
   fail "QuillaneConfig.exe was not built"
 fi
