@@ -21,6 +21,9 @@ constexpr COLORREF kTitleTextColour = RGB(0, 0, 192);
 constexpr wchar_t kDialogFontFace[] = L"MS Shell Dlg";
 constexpr int kDialogFontPoints = 8;
 
+// Twips (1440 to the inch) to pixels at `dpi`.
+int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
 enum class Kind { PushButton, Label };
 
 struct ControlRow {
@@ -72,8 +75,6 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 }
 
 }  // namespace
-
-int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 ConfigDialog::ConfigDialog(HINSTANCE instance, PlatformServices& platform)
     : instance_(instance), platform_(platform) {}

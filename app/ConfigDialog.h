@@ -21,9 +21,6 @@ enum ControlId : int {
 
 inline constexpr wchar_t kDialogClassName[] = L"QuillaneConfig";
 
-// Converts a length in twips (1440 to the inch) to pixels at `dpi`.
-int TwipsToPixels(int twips, int dpi);
-
 // The program's one window. It asks the add-in's component check to run before
 // it is first shown, and registers the add-in when OK is pressed.
 class ConfigDialog {

@@ -77,10 +77,6 @@ private:
     std::wstring name_;
 };
 
-}  // namespace quillane::wine
-
-namespace quillane::wine {
-
 // C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
 std::wstring AddInListPath();
 // Removes the add-in list, whether a file or a folder stands in its place.
