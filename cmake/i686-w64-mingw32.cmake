@@ -1,16 +1,4 @@
-# Cross-compiles for 32-bit Windows with mingw-w64; test executables run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product: 32-bit x86 Windows.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
-# The posix thread flavour: GoogleTest needs std::mutex, which the win32 flavour lacks.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_OBJDUMP i686-w64-mingw32-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(QUILLANE_MINGW_TARGET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

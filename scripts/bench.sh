@@ -7,18 +7,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-21}
 bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target QuillaneConfig Quillane vb6stkit startup_bench minimal_window >/dev/null
+source scripts/wine-env.sh
+quillane_choose_route || exit 1
+cmake --preset "$quillane_preset" >/dev/null
+cmake --build --preset "$quillane_preset" --target QuillaneConfig Quillane vb6stkit startup_bench minimal_window >/dev/null
 
-bin=build/windows/bin
-work=build/windows/bench
+bin=build/$quillane_preset/bin
+work=build/$quillane_preset/bench
 rm -rf "$work" && mkdir -p "$work"
 cp "$bin/QuillaneConfig.exe" "$bin/Quillane.dll" "$bin/vb6stkit.dll" "$bin/minimal_window.exe" "$work/"
 
-source scripts/wine-env.sh
 trap quillane_stop_wine EXIT
 quillane_start_virtual_display
-quillane_start_wine "$PWD/build/windows/wineprefix"
+quillane_start_wine "$PWD/build/$quillane_preset/wineprefix"
 # The add-in is registered once, as after a first run; every measured run then
 # finds it registered.
 wine "$bin/startup_bench.exe" "$work/QuillaneConfig.exe" 1 >/dev/null

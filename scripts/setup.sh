@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs every tool the build and the tests need, from Debian's packages.
-# Safe to run again: it does nothing when everything is already there.
+# With "win64", also what the 64-bit test build needs, for hosts that cannot
+# run 32-bit programs. Safe to run again: it does nothing when everything is
+# already there.
+#   scripts/setup.sh [win64]
 set -euo pipefail
 
 packages=(
@@ -9,6 +12,9 @@ packages=(
   wine wine32:i386
   fonts-wine fonts-liberation xvfb x11-xserver-utils imagemagick icoutils python3
 )
+if [ "${1:-}" = win64 ]; then
+  packages+=(wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

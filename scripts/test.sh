@@ -1,27 +1,39 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the logic's unit tests natively, then
 # the Windows program, stand-ins and tests under Wine on a virtual display.
+# The Windows tests run on the 32-bit build, or where this host cannot run
+# 32-bit programs on the 64-bit build of the same sources; the 32-bit build is
+# made and its binaries checked either way. QUILLANE_WINE_ARCH=win32|win64
+# forces a route.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+source scripts/wine-env.sh
+quillane_choose_route || exit 1
 
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
 
-cmake --preset windows >/dev/null
+# The product. Its tests run under Wine only when this host can run it.
+wine_tests=$([ "$quillane_route" = win32 ] && echo ON || echo OFF)
+cmake --preset windows -DQUILLANE_WINE_TESTS=$wine_tests >/dev/null
 cmake --build --preset windows
+if [ "$quillane_route" = win64 ]; then
+  ctest --preset windows
+  cmake --preset windows64 >/dev/null
+  cmake --build --preset windows64
+fi
 
-source scripts/wine-env.sh
 trap quillane_stop_wine EXIT
 # Tests always get a display of their own, of a known size and depth.
 quillane_start_virtual_display
-quillane_start_wine "$PWD/build/windows/wineprefix"
+quillane_start_wine "$PWD/build/$quillane_preset/wineprefix"
 
 # A spare drive letter whose root is an empty folder, for programs run from a drive root.
-spare_root="$PWD/build/windows/spare-drive"
+spare_root="$PWD/build/$quillane_preset/spare-drive"
 rm -rf "$spare_root" && mkdir -p "$spare_root"
 ln -sfn "$spare_root" "$WINEPREFIX/dosdevices/q:"
 export QUILLANE_TEST_SPARE_DRIVE="Q:"
 
-ctest --preset windows
+ctest --preset "$quillane_preset"

@@ -1,8 +1,65 @@
-# Sourced by the scripts that run Windows programs: a 32-bit Wine prefix of the
-# project's own, a virtual X display when needed, and a Wine server kept up for
-# the whole run (without it every Wine start pays for a new server).
+# Sourced by the scripts that run Windows programs: which build they run on, a
+# Wine prefix of the project's own, a virtual X display when needed, and a Wine
+# server kept up for the whole run (without it every Wine start pays for a new
+# server).
 
+quillane_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 quillane_display_pid=""
+quillane_route=""   # win32 or win64: the build whose programs Wine runs
+quillane_preset=""  # its CMake preset: windows or windows64
+
+# Whether Wine's loader $1 runs on this host; if not, why, in $quillane_why.
+quillane_loader_runs() {
+  local output
+  if output=$("$1" --version 2>&1); then return 0; fi
+  # The shell's own words come last ("...: Exec format error").
+  quillane_why="$1: $(tail -n 1 <<<"$output" | sed 's/^.*: //' | tr -cd '[:print:]' | cut -c 1-80)"
+  [ -e "$1" ] || quillane_why="$1 is not installed"
+  return 1
+}
+
+# Chooses the build whose programs run under Wine and says which, and why, in
+# one line. The product is 32-bit; where this host cannot run 32-bit code, the
+# 64-bit build of the same sources stands in for it. QUILLANE_WINE_ARCH=win32
+# or win64 forces a route. Fails, saying why, when no route can run.
+quillane_choose_route() {
+  local forced=${QUILLANE_WINE_ARCH:-} why32="" quillane_why=""
+  case $forced in
+    "" | win32 | win64) ;;
+    *) echo "QUILLANE_WINE_ARCH must be win32, win64 or unset, not '$forced'" >&2; return 1 ;;
+  esac
+  if [ "$forced" != win64 ]; then
+    if quillane_loader_runs /usr/lib/wine/wine; then
+      quillane_route=win32 quillane_preset=windows
+      if [ -n "$forced" ]; then
+        echo "Windows programs run on the 32-bit build: QUILLANE_WINE_ARCH=win32 asks for it."
+      else
+        echo "Windows programs run on the 32-bit build: this host runs 32-bit programs."
+      fi
+      return 0
+    fi
+    why32=$quillane_why
+    if [ -n "$forced" ]; then
+      echo "Cannot run the 32-bit build that QUILLANE_WINE_ARCH=win32 asks for: $why32" >&2
+      return 1
+    fi
+  fi
+  bash "$quillane_scripts/setup.sh" win64 || return 1
+  if ! quillane_loader_runs /usr/lib/wine/wine64; then
+    if [ -n "$forced" ]; then
+      echo "Cannot run the 64-bit build that QUILLANE_WINE_ARCH=win64 asks for: $quillane_why" >&2
+    else
+      echo "No Windows programs can run here: 32-bit ($why32) nor 64-bit ($quillane_why)" >&2
+    fi
+    return 1
+  fi
+  quillane_route=win64 quillane_preset=windows64
+  if [ -n "$forced" ]; then
+    echo "Windows programs run on the 64-bit test build: QUILLANE_WINE_ARCH=win64 asks for it."
+  else
+    echo "Windows programs run on the 64-bit test build: this host cannot run 32-bit programs ($why32)."
+  fi
+}
 
 # Starts Xvfb on a free display number and exports DISPLAY.
 quillane_start_virtual_display() {
@@ -21,14 +78,18 @@ quillane_start_virtual_display() {
   return 1
 }
 
-# Makes (once) and selects the prefix at $1, and starts its Wine server.
+# Makes (once) and selects the prefix at $1 for the chosen route, and starts
+# its Wine server.
 quillane_start_wine() {
-  export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$1" WINEARCH=$quillane_route WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  [ "$quillane_route" = win64 ] && export PATH="$quillane_scripts/wine64:$PATH"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: making a Wine prefix in $WINEPREFIX (once)" >&2
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    if ! wine wineboot -i >/dev/null 2>&1 || ! wineserver -w; then
+      echo "wine-env: Wine could not make its prefix in $WINEPREFIX" >&2
+      return 1
+    fi
     # With no window manager, destroying a managed top-level window is slow.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Checks every Windows binary the build made: 32-bit x86 PE files that import
-# only DLLs Windows itself ships, with no link timestamp and no application
-# manifest; the program itself is a GUI program.
+# Checks every Windows binary the build made: PE files for the build's
+# processor (x86 for the product) that import only DLLs Windows itself ships,
+# with no link timestamp and no application manifest; the program itself is a
+# GUI program.
+#   check_binaries.sh BIN-FOLDER OBJDUMP x86|AMD64
 set -euo pipefail
 bin=$1
-objdump=i686-w64-mingw32-objdump
+objdump=$2
+case $3 in
+  x86) format=pei-i386 ;;
+  AMD64) format=pei-x86-64 ;;
+  *) echo "unknown processor $3" >&2; exit 2 ;;
+esac
 allowed=' advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll version.dll shell32.dll '
 failures=0
 fail() { echo "FAIL $*" >&2; failures=$((failures + 1)); }
@@ -15,7 +22,7 @@ mapfile -t binaries < <(find "$bin" -type f \( -name '*.exe' -o -name '*.dll' \)
 for file in "${binaries[@]}"; do
   name=${file#"$bin"/}
   headers=$($objdump -p "$file")
-  grep -q 'file format pei-i386' <<<"$headers" || fail "$name: not a 32-bit x86 PE file"
+  grep -q "file format $format\$" <<<"$headers" || fail "$name: not a $format file"
   grep -qE '^Time/Date\s+Thu Jan  1 00:00:00 1970' <<<"$headers" || fail "$name: has a link timestamp"
   while read -r dll; do
     lower=${dll,,}

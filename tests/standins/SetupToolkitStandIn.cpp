@@ -1,6 +1,11 @@
 // A stand-in for the setup toolkit's self-registration entry point: loads the
 // named library and runs its DllRegisterServer.
 //
+// The real entry point returns a 16-bit value, so only the low 16 bits of the
+// return register carry the result. This one fills the rest of the register
+// with noise: a caller that reads more than 16 bits sees failure where 0 was
+// meant.
+//
 // When the environment variable VB6STKIT_STANDIN_LOG names a file, every call
 // appends the path exactly as received (its ANSI bytes) and a line break, so
 // tests can see what was asked for and how often.
@@ -22,10 +27,8 @@ void LogCall(const char* libraryPath) {
     CloseHandle(log);
 }
 
-}  // namespace
-
 // 0 when the library registered itself; otherwise which step failed.
-extern "C" short WINAPI DLLSelfRegister(const char* libraryPath) {
+short SelfRegister(const char* libraryPath) {
     if (!libraryPath) return 1;
     LogCall(libraryPath);
 
@@ -38,4 +41,11 @@ extern "C" short WINAPI DLLSelfRegister(const char* libraryPath) {
     if (registerServer) result = SUCCEEDED(registerServer()) ? 0 : 4;
     FreeLibrary(library);
     return result;
+}
+
+}  // namespace
+
+extern "C" INT_PTR WINAPI DLLSelfRegister(const char* libraryPath) {
+    const auto noise = static_cast<INT_PTR>(0x5A5A0000);
+    return noise | static_cast<unsigned short>(SelfRegister(libraryPath));
 }
