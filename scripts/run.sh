@@ -34,7 +34,7 @@ if [ "$interactive" -eq 1 ]; then
 else
   wine "$bin/demo_driver.exe" "$app/QuillaneConfig.exe" "$(wine winepath -w .run/dialog.bmp)"
   if [ -f .run/dialog.bmp ]; then
-    convert .run/dialog.bmp .run/dialog.png && rm .run/dialog.bmp
+    convert .run/dialog.bmp -strip .run/dialog.png && rm .run/dialog.bmp
     echo "Picture of the dialog: .run/dialog.png"
   fi
 fi

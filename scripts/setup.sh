@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386
-  fonts-wine fonts-liberation xvfb x11-xserver-utils imagemagick icoutils python3
+  fonts-wine fonts-liberation fonts-dejavu-extra xvfb x11-xserver-utils imagemagick icoutils python3
 )
 if [ "${1:-}" = win64 ]; then
   packages+=(wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)

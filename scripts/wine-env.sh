@@ -78,8 +78,8 @@ quillane_start_virtual_display() {
   return 1
 }
 
-# Makes (once) and selects the prefix at $1 for the chosen route, and starts
-# its Wine server.
+# Makes (once) and selects the prefix at $1 for the chosen route, brings its
+# settings up to date, and starts its Wine server.
 quillane_start_wine() {
   export WINEPREFIX="$1" WINEARCH=$quillane_route WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   [ "$quillane_route" = win64 ] && export PATH="$quillane_scripts/wine64:$PATH"
@@ -90,9 +90,15 @@ quillane_start_wine() {
       echo "wine-env: Wine could not make its prefix in $WINEPREFIX" >&2
       return 1
     fi
-    # With no window manager, destroying a managed top-level window is slow.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  fi
+  local settings="$quillane_scripts/wine-prefix.reg" applied="$WINEPREFIX/quillane-settings.reg"
+  if ! cmp -s "$settings" "$applied"; then
+    if ! wine reg import "Z:${settings//\//\\}" >/dev/null 2>&1; then
+      echo "wine-env: Wine could not take the settings in $settings" >&2
+      return 1
+    fi
     wineserver -w
+    cp "$settings" "$applied"
   fi
   # Debian's Wine does not find its own fonts (Marlett draws the caption
   # buttons): put them where every Wine looks.

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace quillane {
 namespace {
 
@@ -189,28 +192,81 @@ void ExpectLayout(HWND dialog, int dpi) {
     }
 }
 
-TEST_F(ProgramRun, Dialog_CaptionStylesAndLayoutAt96Dpi) {
-    auto program = StartToDialog();
-    ASSERT_NE(dialog_, nullptr);
-    ExpectLayout(dialog_, 96);
+// Sets the display resolution that Wine gives programs started from now on.
+class ScopedLogPixels {
+public:
+    explicit ScopedLogPixels(DWORD dpi) { Set(dpi); }
+    ~ScopedLogPixels() { Set(96); }
+
+private:
+    static void Set(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                        sizeof(dpi));
+    }
+};
+
+// Where a label's text is drawn: the blank columns left and right of it.
+struct TextMargins {
+    int left = -1;
+    int right = -1;
+};
+
+TextMargins MarginsOfText(HWND label) {
+    RECT rect;
+    GetWindowRect(label, &rect);
+    const int width = rect.right - rect.left;
+    const std::vector<COLORREF> pixels = CaptureScreen(rect);
+    TextMargins margins;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if (pixels[i] == GetSysColor(COLOR_BTNFACE)) continue;
+        const int x = static_cast<int>(i) % width;
+        if (margins.left < 0 || x < margins.left) margins.left = x;
+        if (margins.right < 0 || width - 1 - x < margins.right) margins.right = width - 1 - x;
+    }
+    return margins;
 }
 
-TEST_F(ProgramRun, Dialog_Label1IsDarkBlueAndLabel2IsNot) {
+int CountPixels(HWND control, const std::function<bool(COLORREF)>& wanted) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    const std::vector<COLORREF> pixels = CaptureScreen(rect);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), wanted));
+}
+
+bool IsTitleBlue(COLORREF pixel) { return pixel == RGB(0, 0, 192); }
+bool IsBluish(COLORREF pixel) { return GetBValue(pixel) > GetRValue(pixel) + 32; }
+// Black text, antialiased on a grey background: dark and without colour.
+bool IsDarkGrey(COLORREF pixel) {
+    return GetRValue(pixel) == GetGValue(pixel) && GetGValue(pixel) == GetBValue(pixel) && GetRValue(pixel) < 128;
+}
+
+class ProgramRunAtDpi : public ProgramRun, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
+    const int dpi = GetParam();
+    ScopedLogPixels logPixels(static_cast<DWORD>(dpi));
     auto program = StartToDialog();
     ASSERT_NE(dialog_, nullptr);
-    auto countColour = [](HWND control, COLORREF colour) {
-        RECT rect;
-        GetWindowRect(control, &rect);
-        int count = 0;
-        for (COLORREF pixel : CaptureScreen(rect)) count += pixel == colour;
-        return count;
-    };
-    // Wait for the first paint.
-    EXPECT_TRUE(WaitUntil([&] { return countColour(GetDlgItem(dialog_, 102), RGB(0, 0, 192)) > 50; }))
-        << "Label1's text is not drawn in RGB(0,0,192)";
-    EXPECT_EQ(countColour(GetDlgItem(dialog_, 103), RGB(0, 0, 192)), 0);
-    EXPECT_GT(countColour(GetDlgItem(dialog_, 103), GetSysColor(COLOR_BTNTEXT)), 50);
+    ExpectLayout(dialog_, dpi);
+
+    HWND label1 = GetDlgItem(dialog_, 102);
+    HWND label2 = GetDlgItem(dialog_, 103);
+    // Label1 is dark blue; Label2 is in the system's text colour, black.
+    EXPECT_TRUE(WaitUntil([&] {
+        return CountPixels(label1, IsTitleBlue) > 50 && CountPixels(label2, IsDarkGrey) > 50;
+    })) << "Label1 not drawn in RGB(0,0,192), or Label2 not in black";
+    EXPECT_EQ(CountPixels(label2, IsBluish), 0);
+
+    for (HWND label : {label1, label2}) {
+        const TextMargins margins = MarginsOfText(label);
+        ASSERT_GE(margins.left, 0) << "no text in label " << GetDlgCtrlID(label);
+        EXPECT_LE(std::abs(margins.left - margins.right), 4)
+            << "label " << GetDlgCtrlID(label) << ": text drawn " << margins.left << " px from the left edge and "
+            << margins.right << " px from the right, more than 2 px off centre";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
 
 TEST_F(ProgramRun, Keyboard_FocusStartsOnOkAndTabMovesOnlyBetweenTheButtons) {
     auto program = StartToDialog();
@@ -313,28 +369,6 @@ TEST_F(ProgramRun, OkOrEnter_WritesTheEntryReportsTheOutcomeAndEndsAfterTheMessa
         EXPECT_EQ(program->WaitForExit(), std::optional<DWORD>(0));
         EXPECT_EQ(program->messageBoxesSeen(), 1);
     }
-}
-
-// --- Another display resolution ----------------------------------------------
-
-// Sets the display resolution that Wine gives programs started from now on.
-class ScopedLogPixels {
-public:
-    explicit ScopedLogPixels(DWORD dpi) { Set(dpi); }
-    ~ScopedLogPixels() { Set(96); }
-
-private:
-    static void Set(DWORD dpi) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
-                        sizeof(dpi));
-    }
-};
-
-TEST_F(ProgramRun, At144Dpi_ClientAreaAndControlsScale) {
-    ScopedLogPixels dpi(144);
-    auto program = StartToDialog();
-    ASSERT_NE(dialog_, nullptr);
-    ExpectLayout(dialog_, 144);
 }
 
 }  // namespace
