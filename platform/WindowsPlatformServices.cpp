@@ -23,29 +23,52 @@ GUID ToWindowsGuid(const Guid& guid) {
     return result;
 }
 
-// The short (8.3) form of an existing folder. Fails where the volume keeps no
-// short names or the folder does not exist.
-std::wstring ShortFolder(const std::wstring& folder) {
+// `path` with its folder in the short (8.3) form. Fails where the volume keeps
+// no short names or the folder does not exist.
+std::wstring WithShortFolder(const std::wstring& path) {
+    const auto separator = path.rfind(L'\\');
+    if (separator == std::wstring::npos) throw PlatformFailure("path has no folder", ERROR_BAD_PATHNAME);
+    const std::wstring folder = path.substr(0, separator + 1);
+    // Past MAX_PATH only the extended form of a path is accepted: "\\?\C:\..."
+    // or "\\?\UNC\server\...". The short form is handed back in the plain one.
+    const bool extend = folder.size() >= MAX_PATH && folder.rfind(L"\\\\?\\", 0) != 0;
+    const bool unc = folder.rfind(L"\\\\", 0) == 0;
+    const std::wstring query =
+        !extend ? folder : unc ? L"\\\\?\\UNC" + folder.substr(1) : L"\\\\?\\" + folder;
+
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
-            GetShortPathNameW(folder.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetShortPathNameW(query.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) FailWithLastError("GetShortPathNameW");
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        if (length < buffer.size()) {
+            std::wstring shortened(buffer.data(), length);
+            if (extend && unc && shortened.rfind(L"\\\\?\\UNC\\", 0) == 0)
+                shortened = L"\\" + shortened.substr(7);
+            else if (extend && shortened.rfind(L"\\\\?\\", 0) == 0)
+                shortened.erase(0, 4);
+            if (shortened.back() != L'\\') shortened += L'\\';
+            return shortened + path.substr(separator + 1);
+        }
         buffer.resize(length);
     }
 }
 
-// The library path as the setup toolkit takes it: ANSI, naming the same file.
+// The library path as the setup toolkit takes it: ANSI, naming the same file,
+// and short enough for an ANSI call (under MAX_PATH) wherever that can be had.
 std::string AnsiLibraryPath(const std::wstring& path) {
-    if (auto exact = ToAnsiExactly(path)) return *exact;
-    const auto separator = path.rfind(L'\\');
-    if (separator != std::wstring::npos) {
-        std::wstring shortened = ShortFolder(path.substr(0, separator + 1));
-        if (shortened.back() != L'\\') shortened += L'\\';
-        shortened += path.substr(separator + 1);
-        if (auto exact = ToAnsiExactly(shortened)) return *exact;
+    const std::optional<std::string> exact = ToAnsiExactly(path);
+    if (exact && exact->size() < MAX_PATH) return *exact;
+    // The folder's short form names the same file in fewer, plain characters.
+    std::optional<std::string> shortened;
+    try {
+        shortened = ToAnsiExactly(WithShortFolder(path));
+    } catch (const PlatformFailure&) {
+        if (!exact) throw;
     }
+    if (shortened && (shortened->size() < MAX_PATH || !exact)) return *shortened;
+    // No short form fits: the toolkit gets the path as it is.
+    if (exact) return *exact;
     throw PlatformFailure("library path has no exact form in the ANSI code page",
                           ERROR_NO_UNICODE_TRANSLATION);
 }

@@ -90,21 +90,42 @@ TEST_F(AddInRegistration, HollowRegistration_ReportsZeroButClassStaysUncreatable
     ExpectNotCreatable();
 }
 
-TEST_F(AddInRegistration, FolderOutsideAnsiCodePage_IsPassedInItsShortForm) {
-    const std::wstring folder = scratch_.Make(L"\u03A9mega B\u0101d \u4E2D");
-    const std::wstring library = CopyInto(Join(BinFolder(), L"Quillane.dll"), folder);
-    ASSERT_FALSE(ToAnsiExactly(library)) << "the folder name should not fit the ANSI code page";
+TEST_F(AddInRegistration, PathNotFitForAnAnsiCall_IsPassedWithItsFolderInShortForm) {
+    struct Case {
+        const char* name;
+        std::wstring folder;
+    };
+    const Case cases[] = {
+        {"characters outside the ANSI code page", scratch_.Make(L"\u03A9mega B\u0101d \u4E2D")},
+        {"MAX_PATH characters or more", MakeDeepFolder(scratch_.path(), MAX_PATH)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UnregisterAddInClass();
+        DeleteFileW(log_.c_str());
+        const std::wstring library = CopyInto(Join(BinFolder(), L"Quillane.dll"), c.folder);
 
-    EXPECT_EQ(platform_.DLLSelfRegister(library), 0);
-    const auto paths = SelfRegisteredPaths();
-    ASSERT_EQ(paths.size(), 1u);
-    EXPECT_EQ(paths[0].find('?'), std::string::npos) << paths[0];
-    wchar_t longForm[MAX_PATH * 2];
-    ASSERT_NE(GetLongPathNameW(FromAnsi(paths[0]).c_str(), longForm, ARRAYSIZE(longForm)), 0u)
-        << "the path given does not name an existing file: " << paths[0];
-    EXPECT_EQ(lstrcmpiW(longForm, library.c_str()), 0) << ToUtf8(longForm);
-    InstanceRef instance = ExpectCreatable();
-    platform_.ReleaseInstance(instance);
+        EXPECT_EQ(platform_.DLLSelfRegister(library), 0);
+        const auto paths = SelfRegisteredPaths();
+        ASSERT_EQ(paths.size(), 1u);
+        EXPECT_LT(paths[0].size(), static_cast<size_t>(MAX_PATH)) << paths[0];
+        EXPECT_EQ(paths[0].find('?'), std::string::npos) << paths[0];
+        std::vector<wchar_t> longForm(32768);
+        ASSERT_NE(GetLongPathNameW(FromAnsi(paths[0]).c_str(), longForm.data(), 32768), 0u)
+            << "the path given does not name an existing file: " << paths[0];
+        EXPECT_EQ(lstrcmpiW(longForm.data(), library.c_str()), 0) << ToUtf8(longForm.data());
+        InstanceRef instance = ExpectCreatable();
+        platform_.ReleaseInstance(instance);
+    }
+}
+
+TEST_F(AddInRegistration, PathTooLongWithoutAShortForm_IsPassedAsItIs) {
+    // A folder that is not there has no short form either.
+    std::wstring library = scratch_.path();
+    while (library.size() < MAX_PATH) library = Join(library, L"missing-folder");
+    library = Join(library, L"Quillane.dll");
+    EXPECT_NE(platform_.DLLSelfRegister(library), 0);
+    EXPECT_EQ(SelfRegisteredPaths(), std::vector<std::string>{ToUtf8(library)});
 }
 
 TEST_F(AddInRegistration, PathWithNoExactAnsiForm_FailsWithoutCallingTheToolkit) {

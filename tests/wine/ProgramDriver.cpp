@@ -30,7 +30,11 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 Program::Program(const std::wstring& exe, const std::wstring& arguments,
-                 const std::wstring& workingFolder) {
+                 const std::wstring& workingFolder, Launch launch) {
+    if (launch == Launch::kWineLoader) {
+        StartThroughWineLoader(exe);
+        return;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
@@ -42,6 +46,31 @@ Program::Program(const std::wstring& exe, const std::wstring& arguments,
     processId_ = info.dwProcessId;
     threadId_ = info.dwThreadId;
     CloseHandle(info.hThread);
+}
+
+// The loader's process is a Unix one: the program is found by its window,
+// which it creates, hidden, before anything else.
+void Program::StartThroughWineLoader(const std::wstring& exe) {
+    wchar_t loader[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"WINELOADER", loader, ARRAYSIZE(loader));
+    if (length == 0 || length >= ARRAYSIZE(loader)) throw std::runtime_error("WINELOADER is not set");
+    // The loader finds its helpers from its own name, so it is started by its
+    // Unix path, through env.
+    std::wstring commandLine = L"Z:\\usr\\bin\\env " + Quoted(loader) + L" " + Quoted(exe);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        throw std::runtime_error("cannot start Wine's loader, error " + std::to_string(GetLastError()));
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindWindowW(L"QuillaneConfig", nullptr)) != nullptr; });
+    if (!dialog) throw std::runtime_error("the program did not start: " + ToUtf8(exe));
+    threadId_ = GetWindowThreadProcessId(dialog, &processId_);
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId_);
+    if (!process_) throw std::runtime_error("cannot open the program's process");
 }
 
 Program::~Program() {

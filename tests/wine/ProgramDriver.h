@@ -21,8 +21,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
 class Program {
 public:
+    // How the program is started. Wine 8 cannot start an image whose path is
+    // MAX_PATH characters or longer with CreateProcessW, but its own loader, a
+    // Unix program that Wine processes can start, can.
+    enum class Launch { kCreateProcess, kWineLoader };
+
     Program(const std::wstring& exe, const std::wstring& arguments = {},
-            const std::wstring& workingFolder = {});
+            const std::wstring& workingFolder = {}, Launch launch = Launch::kCreateProcess);
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
     // Ends the process if a test left it running.
@@ -46,6 +51,7 @@ public:
     DWORD threadId() const { return threadId_; }
 
 private:
+    void StartThroughWineLoader(const std::wstring& exe);
     void Observe();
 
     HANDLE process_ = nullptr;

@@ -94,6 +94,21 @@ TEST_F(ProgramRun, NotRegistered_SelfRegistersFromItsFolderAndShowsDialogSilentl
     EXPECT_TRUE(AddInClassIsRegistered());
 }
 
+TEST_F(ProgramRun, NotRegisteredInAFolderTooDeepForAnsiPaths_SelfRegistersThroughItsShortForm) {
+    installFolder_ = MakeDeepFolder(installFolder_, 304);
+    const std::wstring library = Join(installFolder_, L"Quillane.dll");
+    Program program(Install(true, kToolkit), {}, {}, Program::Launch::kWineLoader);
+    ASSERT_NE(program.WaitForDialog(), nullptr) << "the dialog was not shown";
+    EXPECT_EQ(program.messageBoxesSeen(), 0);
+
+    const std::vector<std::string> paths = SelfRegisteredPaths();
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_LT(paths[0].size(), static_cast<size_t>(MAX_PATH)) << paths[0];
+    std::vector<wchar_t> longForm(32768);
+    ASSERT_NE(GetLongPathNameW(FromAnsi(paths[0]).c_str(), longForm.data(), 32768), 0u) << paths[0];
+    EXPECT_EQ(lstrcmpiW(longForm.data(), library.c_str()), 0) << ToUtf8(longForm.data());
+}
+
 TEST_F(ProgramRun, ComponentCannotBeMadeCreatable_OneCriticalMessageAndNoDialog) {
     struct Case {
         const char* name;

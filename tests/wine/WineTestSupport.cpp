@@ -81,6 +81,13 @@ void MakeFolders(const std::wstring& path) {
         throw Failure("CreateDirectoryW " + ToUtf8(path));
 }
 
+std::wstring MakeDeepFolder(const std::wstring& parent, size_t length) {
+    std::wstring folder = parent;
+    while (folder.size() < length) folder = Join(folder, L"a-rather-long-folder-name");
+    MakeFolders(folder);
+    return folder;
+}
+
 void DeleteTree(const std::wstring& path) {
     const std::wstring extended = Extended(path);
     const DWORD attributes = GetFileAttributesW(extended.c_str());

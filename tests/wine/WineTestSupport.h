@@ -39,6 +39,9 @@ private:
 };
 
 void MakeFolders(const std::wstring& path);
+// Makes folders of plain ASCII names below `parent` until the path is at least
+// `length` characters long; gives that path.
+std::wstring MakeDeepFolder(const std::wstring& parent, size_t length);
 void DeleteTree(const std::wstring& path);
 // Copies a file from the bin folder (or any path) into `folder`, keeping its name
 // unless `as` gives another; gives the new path.
