@@ -40,8 +40,7 @@ struct ControlRow {
 constexpr ControlRow kControls[] = {
     {L"cmdCancel", Kind::PushButton, L"Cancel", 1860, 840, 1035, 375, 1, kCancelId,
      WS_TABSTOP | BS_PUSHBUTTON},
-    {L"cmdOK", Kind::PushButton, L"OK", 660, 840, 1035, 375, 0, kOkId,
-     WS_TABSTOP | BS_DEFPUSHBUTTON},
+    {L"cmdOK", Kind::PushButton, L"OK", 660, 840, 1035, 375, 0, kOkId, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {L"Label1", Kind::Label, L"Quillane Add-In Configuration", 60, 60, 3435, 255, 3, kLabel1Id,
      SS_CENTER},
     {L"Label2", Kind::Label, L"Click OK to register the Quillane Add-In.", 60, 360, 3435, 375, 2,
@@ -65,9 +64,9 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUILLANE));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUILLANE),
-                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUILLANE), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kDialogClassName;
@@ -94,8 +93,8 @@ bool ConfigDialog::Create() {
     RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpiX), TwipsToPixels(kClientHeightTwips, dpiY)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
     window_ = CreateWindowExW(kWindowExStyle, kDialogClassName, kCaption, kWindowStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                              nullptr, nullptr, instance_, this);
+                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                              nullptr, instance_, this);
     if (!window_) return false;
     CreateControls(dpiX, dpiY);
     return okButton_ != nullptr;
@@ -108,11 +107,11 @@ void ConfigDialog::CreateControls(int dpiX, int dpiY) {
     HWND byTabIndex[std::size(kControls)] = {};
     for (const ControlRow& row : kControls) {
         const wchar_t* windowClass = row.kind == Kind::PushButton ? L"BUTTON" : L"STATIC";
-        HWND control = CreateWindowExW(
-            0, windowClass, row.caption, WS_CHILD | WS_VISIBLE | row.style,
-            TwipsToPixels(row.left, dpiX), TwipsToPixels(row.top, dpiY),
-            TwipsToPixels(row.width, dpiX), TwipsToPixels(row.height, dpiY), window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
+        HWND control =
+            CreateWindowExW(0, windowClass, row.caption, WS_CHILD | WS_VISIBLE | row.style,
+                            TwipsToPixels(row.left, dpiX), TwipsToPixels(row.top, dpiY),
+                            TwipsToPixels(row.width, dpiX), TwipsToPixels(row.height, dpiY), window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
         if (!control) continue;
         HFONT font = row.id == kLabel1Id ? titleFont_.get() : dialogFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -121,7 +120,8 @@ void ConfigDialog::CreateControls(int dpiX, int dpiY) {
     }
     // The dialog manager moves the focus in z-order: put the controls in tab order.
     for (HWND control : byTabIndex)
-        if (control) SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (control)
+            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     lastFocus_ = okButton_;
 }
 
@@ -147,7 +147,8 @@ int ConfigDialog::RunUntilClosed() {
 
 LRESULT CALLBACK ConfigDialog::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* dialog = static_cast<ConfigDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* dialog =
+            static_cast<ConfigDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         dialog->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
     }

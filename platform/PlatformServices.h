@@ -69,8 +69,7 @@ public:
     virtual std::int16_t DLLSelfRegister(const std::wstring& libraryPath) = 0;
     // The profile service's write: non-zero on success, 0 on failure. The texts
     // are in the system's ANSI code page.
-    virtual std::int32_t WritePrivateProfileStringA(const std::string& section,
-                                                    const std::string& key,
+    virtual std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
                                                     const std::string& value,
                                                     const std::string& fileName) = 0;
 };

@@ -3,8 +3,8 @@
 // Owners for the few Windows resources the program holds. Each is move-only and
 // releases its resource exactly once.
 
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <utility>
 

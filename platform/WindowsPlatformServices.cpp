@@ -33,8 +33,9 @@ std::wstring WithShortFolder(const std::wstring& path) {
     // or "\\?\UNC\server\...". The short form is handed back in the plain one.
     const bool extend = folder.size() >= MAX_PATH && folder.rfind(L"\\\\?\\", 0) != 0;
     const bool unc = folder.rfind(L"\\\\", 0) == 0;
-    const std::wstring query =
-        !extend ? folder : unc ? L"\\\\?\\UNC" + folder.substr(1) : L"\\\\?\\" + folder;
+    const std::wstring query = !extend ? folder
+                               : unc   ? L"\\\\?\\UNC" + folder.substr(1)
+                                       : L"\\\\?\\" + folder;
 
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -100,7 +101,8 @@ std::wstring GetModulePath(HMODULE module) {
             GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) FailWithLastError("GetModuleFileNameW");
         if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768) throw PlatformFailure("module path too long", ERROR_INSUFFICIENT_BUFFER);
+        if (buffer.size() >= 32768)
+            throw PlatformFailure("module path too long", ERROR_INSUFFICIENT_BUFFER);
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -116,8 +118,8 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& text) {
     BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
     const int wideLength = static_cast<int>(text.size());
 
-    const int size = WideCharToMultiByte(codePage, flags, text.data(), wideLength, nullptr, 0,
-                                         nullptr, usedDefaultOut);
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), wideLength, nullptr, 0, nullptr,
+                                         usedDefaultOut);
     if (size <= 0 || usedDefault) return std::nullopt;
     std::string result(static_cast<size_t>(size), '\0');
     if (WideCharToMultiByte(codePage, flags, text.data(), wideLength, result.data(), size, nullptr,
@@ -130,8 +132,7 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& text) {
 void WindowsPlatformServices::ShowMessage(const std::wstring& prompt, MessageKind kind,
                                           const std::wstring& title) {
     const UINT style = MB_OK | static_cast<UINT>(kind);
-    if (MessageBoxW(owner_, prompt.c_str(), title.c_str(), style) == 0)
-        FailWithLastError("MessageBoxW");
+    if (MessageBoxW(owner_, prompt.c_str(), title.c_str(), style) == 0) FailWithLastError("MessageBoxW");
 }
 
 std::wstring WindowsPlatformServices::GetProductName() {
@@ -156,7 +157,7 @@ std::wstring WindowsPlatformServices::GetProductName() {
     Translation* translations = nullptr;
     UINT translationBytes = 0;
     if (!queryVersion(record.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translations), &translationBytes) ||
+                      reinterpret_cast<void**>(&translations), &translationBytes) ||
         translationBytes < sizeof(Translation))
         throw PlatformFailure("version record has no translation", ERROR_RESOURCE_TYPE_NOT_FOUND);
 
@@ -187,8 +188,7 @@ InstanceRef WindowsPlatformServices::CreateInstance(const Guid& clsid, const Gui
     const GUID classId = ToWindowsGuid(clsid);
     const GUID interfaceId = ToWindowsGuid(iid);
     void* instance = nullptr;
-    const HRESULT hr =
-        CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, interfaceId, &instance);
+    const HRESULT hr = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, interfaceId, &instance);
     if (FAILED(hr) || !instance)
         throw PlatformFailure("CoCreateInstance", static_cast<std::uint32_t>(hr));
     return InstanceRef{instance};

@@ -84,10 +84,10 @@ public:
 
 private:
     using SelfRegisterFunction = short(WINAPI*)(const char* libraryPath);
-    using WriteProfileFunction = BOOL(WINAPI*)(const char* section, const char* key,
-                                               const char* value, const char* fileName);
-    using QueryVersionFunction = BOOL(WINAPI*)(const void* record, const wchar_t* path,
-                                               void** value, UINT* length);
+    using WriteProfileFunction = BOOL(WINAPI*)(const char* section, const char* key, const char* value,
+                                               const char* fileName);
+    using QueryVersionFunction = BOOL(WINAPI*)(const void* record, const wchar_t* path, void** value,
+                                               UINT* length);
 
     HWND owner_ = nullptr;
     LazyFunction<SelfRegisterFunction> selfRegister_{L"vb6stkit.dll", "DLLSelfRegister"};

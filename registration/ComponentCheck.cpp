@@ -17,8 +17,7 @@ void Attempt(bool& failed, Action&& action) {
 
 void ReportFailureAndClose(PlatformServices& platform, DialogHandle dialog, bool& failed) {
     Attempt(failed, [&] {
-        platform.ShowMessage(kComponentMissingMessage, MessageKind::Critical,
-                             platform.GetProductName());
+        platform.ShowMessage(kComponentMissingMessage, MessageKind::Critical, platform.GetProductName());
     });
     Attempt(failed, [&] { platform.CloseDialog(dialog); });
 }
