@@ -23,33 +23,21 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_library(wine_test_support STATIC tests/wine/WineTestSupport.cpp tests/wine/ProgramDriver.cpp)
+add_library(wine_test_support STATIC tests/wine/WineTestSupport.cpp)
 target_include_directories(wine_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(wine_test_support PUBLIC quillane_platform quillane_logic GTest::gtest advapi32 gdi32 user32)
-
-# A small program that the tests copy to odd places and run: it reports what
-# the platform services see from there.
-add_executable(platform_probe tests/wine/PlatformProbe.cpp)
-target_link_libraries(platform_probe PRIVATE quillane_platform)
-target_link_options(platform_probe PRIVATE -municode)
-target_compile_options(platform_probe PRIVATE ${warnings})
-
-add_executable(platform_tests tests/wine/PlatformServicesTest.cpp tests/wine/AddInListTest.cpp)
-target_link_libraries(platform_tests PRIVATE wine_test_support GTest::gtest_main)
-target_compile_options(platform_tests PRIVATE ${warnings})
-add_dependencies(platform_tests platform_probe Quillane vb6stkit vb6stkit_noentry)
 
 # The whole program, driven from outside.
 add_executable(program_tests tests/wine/ProgramTest.cpp)
 target_link_libraries(program_tests PRIVATE wine_test_support GTest::gtest_main)
-target_compile_options(program_tests PRIVATE ${warnings})
+target_compile_options(program_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
 add_dependencies(program_tests QuillaneConfig Quillane vb6stkit vb6stkit_noentry)
 
-# The dialog in-process, and the built program's resources read as data.
-add_executable(dialog_tests tests/wine/DialogTest.cpp ${resource_script})
-target_link_libraries(dialog_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
-target_compile_options(dialog_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
-add_dependencies(dialog_tests QuillaneConfig quillane_icon)
+# The dialog and the platform services in-process.
+add_executable(in_process_tests tests/wine/InProcessTest.cpp ${resource_script})
+target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
+target_compile_options(in_process_tests PRIVATE ${warnings})
+add_dependencies(in_process_tests quillane_icon Quillane vb6stkit)
 
 # What the build produced, checked as files: these need no Wine, and are named
 # for the build they check.
@@ -74,11 +62,7 @@ endif()
 
 # Wine's first start is slow: list the tests when they run, not at build time.
 include(GoogleTest)
-gtest_discover_tests(platform_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-add_test(NAME AppFolder.DeeperThanMaxPath
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/deep_folder_test.sh $<TARGET_FILE:platform_probe>)
 gtest_discover_tests(program_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin PROPERTIES RUN_SERIAL TRUE)
-gtest_discover_tests(dialog_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+gtest_discover_tests(in_process_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

@@ -3,10 +3,10 @@
 // it and waits for the program to end.
 //   demo_driver PROGRAM.exe PICTURE.bmp
 
-#include "tests/wine/ProgramDriver.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include <cstdio>
+#include <fstream>
 
 using namespace quillane::wine;
 
@@ -41,7 +41,7 @@ bool SaveBitmap(const std::wstring& path, const RECT& rect) {
         }
         bytes += row;
     }
-    WriteFileBytes(path, bytes);
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
     return true;
 }
 
@@ -59,7 +59,7 @@ int wmain(int argc, wchar_t** argv) {
     if (HWND dialog = program.WaitForDialog()) {
         std::printf("The dialog \"%s\" is shown.\n", ToUtf8(WindowText(dialog)).c_str());
         // Let it paint before the picture is taken.
-        WaitUntil([&] { return !GetUpdateRect(dialog, nullptr, FALSE); }, 2000);
+        WaitUntil([&] { return !GetUpdateRect(dialog, nullptr, FALSE); }, 2s);
         RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         RECT rect;
         GetWindowRect(dialog, &rect);
@@ -68,7 +68,7 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         box = program.WaitForMessageBox();
     } else {
-        box = program.WaitForMessageBox(0);
+        box = program.WaitForMessageBox();
     }
     if (!box) return Fail("neither the dialog nor a message appeared");
     const MessageBoxView message = ReadMessageBox(box);

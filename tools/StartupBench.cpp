@@ -1,9 +1,8 @@
 // Measures the time from starting a program to its first visible window.
-//   startup_bench PROGRAM.exe RUNS
+//   startup_bench PROGRAM.exe WINDOW-CLASS RUNS
 // Prints each run's time in milliseconds and the median. Every run's window is
 // closed with WM_CLOSE and the process waited for before the next starts.
 
-#include "tests/wine/ProgramDriver.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include <algorithm>
@@ -12,11 +11,11 @@
 using namespace quillane::wine;
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::printf("usage: startup_bench PROGRAM.exe RUNS\n");
+    if (argc != 4) {
+        std::printf("usage: startup_bench PROGRAM.exe WINDOW-CLASS RUNS\n");
         return 1;
     }
-    const int runs = _wtoi(argv[2]);
+    const int runs = _wtoi(argv[3]);
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> times;
@@ -26,9 +25,9 @@ int wmain(int argc, wchar_t** argv) {
         Program program(argv[1]);
         HWND window = nullptr;
         // Poll without sleeping: the figure should be the program's, not the poll's.
-        while (!window && !program.WaitForExit(0)) {
-            const auto windows = program.TopLevelWindows();
-            if (!windows.empty()) window = windows.front();
+        while (!window && !program.WaitForExit(0ms)) {
+            window = FindWindowW(argv[2], nullptr);
+            if (window && !IsWindowVisible(window)) window = nullptr;
         }
         QueryPerformanceCounter(&shown);
         if (!window) {

@@ -12,40 +12,22 @@
 
 #include <windows.h>
 
-namespace {
-
-void LogCall(const char* libraryPath) {
-    wchar_t logPath[1024];
-    const DWORD length = GetEnvironmentVariableW(L"VB6STKIT_STANDIN_LOG", logPath, ARRAYSIZE(logPath));
-    if (length == 0 || length >= ARRAYSIZE(logPath)) return;
-    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(log, libraryPath, static_cast<DWORD>(lstrlenA(libraryPath)), &written, nullptr);
-    WriteFile(log, "\r\n", 2, &written, nullptr);
-    CloseHandle(log);
-}
-
-// 0 when the library registered itself; otherwise which step failed.
-short SelfRegister(const char* libraryPath) {
-    if (!libraryPath) return 1;
-    LogCall(libraryPath);
-
-    HMODULE library = LoadLibraryA(libraryPath);
-    if (!library) return 2;
-    using RegisterFunction = HRESULT(WINAPI*)();
-    const auto registerServer =
-        reinterpret_cast<RegisterFunction>(reinterpret_cast<void*>(GetProcAddress(library, "DllRegisterServer")));
-    short result = 3;
-    if (registerServer) result = SUCCEEDED(registerServer()) ? 0 : 4;
-    FreeLibrary(library);
-    return result;
-}
-
-}  // namespace
+#include <cstdio>
 
 extern "C" INT_PTR WINAPI DLLSelfRegister(const char* libraryPath) {
-    const auto noise = static_cast<INT_PTR>(0x5A5A0000);
-    return noise | static_cast<unsigned short>(SelfRegister(libraryPath));
+    const INT_PTR noise = 0x5A5A0000;
+    wchar_t logPath[1024];
+    const DWORD length = GetEnvironmentVariableW(L"VB6STKIT_STANDIN_LOG", logPath, 1024);
+    if (FILE* log = length && length < 1024 ? _wfopen(logPath, L"ab") : nullptr) {
+        std::fprintf(log, "%s\r\n", libraryPath);
+        std::fclose(log);
+    }
+    HMODULE library = LoadLibraryA(libraryPath);
+    if (!library) return noise | 2;
+    using RegisterFunction = HRESULT(WINAPI*)();
+    const auto registerServer = reinterpret_cast<RegisterFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllRegisterServer")));
+    const INT_PTR result = !registerServer ? 3 : SUCCEEDED(registerServer()) ? 0 : 4;
+    FreeLibrary(library);
+    return noise | result;
 }

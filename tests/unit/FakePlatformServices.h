@@ -1,7 +1,7 @@
 #pragma once
 
-// A scripted stand-in for the platform: each operation either gives its
-// configured result or fails, and every call is logged in order.
+// A scripted stand-in for the platform: each operation gives its configured
+// result or fails, and what happens is traced in order.
 
 #include "platform/PlatformServices.h"
 
@@ -12,111 +12,74 @@
 
 namespace quillane::testing {
 
-struct Call {
-    std::string operation;  // "CreateInstance", "ShowMessage", ...
-    std::wstring text;      // the prompt, the library path
-    std::wstring title;
-    MessageKind kind{};
-    std::vector<std::string> profileArgs;
-};
-
-inline PlatformFailure SimulatedFailure(const std::string& operation) {
-    return PlatformFailure("simulated failure of " + operation, 0x80004005u);
-}
-
 class FakePlatformServices : public PlatformServices {
 public:
-    // Outcome of each CreateInstance call in turn: true creates, false fails.
-    // Calls beyond the list fail.
+    // Each CreateInstance in turn: true creates, false fails; beyond the list it fails.
     std::deque<bool> creations;
-    // A value is DLLSelfRegister's result; none makes the call fail.
-    std::optional<std::int16_t> selfRegisterResult = std::int16_t{0};
-    std::optional<std::wstring> appFolder = std::wstring(L"C:\\Tools");
+    // A value is the operation's result; none makes it fail.
+    std::optional<std::int16_t> selfRegisterResult = 0;
+    std::optional<std::wstring> appFolder = L"C:\\Tools";
     std::optional<std::int32_t> profileWriteResult = 1;
-    bool productNameFails = false;
-    bool showMessageFails = false;
-    bool closeFails = false;
-    bool releaseFails = false;
+    // Other operations that fail, by their letters in the trace.
+    std::string failing;
 
-    std::vector<Call> calls;
+    // A letter per operation called: C CreateInstance, R ReleaseInstance,
+    // F GetAppFolder, S DLLSelfRegister, W WritePrivateProfileStringA,
+    // N GetProductName, M ShowMessage, X CloseDialog.
+    std::string trace;
+    struct Message {
+        std::wstring text, title;
+        MessageKind kind;
+    };
+    std::vector<Message> shown;
+    std::wstring libraryPath;
+    std::vector<std::string> profileArgs;
+    std::vector<std::pair<Guid, Guid>> created;  // class and interface asked for at each creation
     int liveInstances = 0;
+    DialogHandle closedDialog = nullptr;
 
-    void ShowMessage(const std::wstring& prompt, MessageKind kind, const std::wstring& title) override {
-        Call call{"ShowMessage", prompt, title, kind, {}};
-        calls.push_back(call);
-        if (showMessageFails) throw SimulatedFailure("ShowMessage");
+    void ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override {
+        shown.push_back(Step('M', Message{text, title, kind}));
     }
-
     std::wstring GetProductName() override {
-        calls.push_back({"GetProductName"});
-        if (productNameFails) throw SimulatedFailure("GetProductName");
-        return L"Quillane Add-In Configuration";
+        return Step('N', std::wstring(L"Quillane Add-In Configuration"));
     }
-
-    std::wstring GetAppFolder() override {
-        calls.push_back({"GetAppFolder"});
-        if (!appFolder) throw SimulatedFailure("GetAppFolder");
-        return *appFolder;
-    }
-
-    void CloseDialog(DialogHandle dialog) override {
-        calls.push_back({"CloseDialog"});
-        if (closeFails) throw SimulatedFailure("CloseDialog");
-        closedDialog = dialog;
-    }
-
+    std::wstring GetAppFolder() override { return Step('F', appFolder); }
+    void CloseDialog(DialogHandle dialog) override { closedDialog = Step('X', dialog); }
     InstanceRef CreateInstance(const Guid& clsid, const Guid& iid) override {
-        calls.push_back({"CreateInstance"});
-        lastClassId = clsid;
-        lastInterfaceId = iid;
+        created.emplace_back(clsid, iid);
         const bool creates = !creations.empty() && creations.front();
         if (!creations.empty()) creations.pop_front();
-        if (!creates) throw SimulatedFailure("CreateInstance");
-        ++liveInstances;
-        return InstanceRef{&instanceToken};
+        return {Step('C', creates ? std::optional<void*>(&++liveInstances) : std::nullopt)};
     }
-
     void ReleaseInstance(InstanceRef& instance) override {
-        calls.push_back({"ReleaseInstance"});
-        if (releaseFails) throw SimulatedFailure("ReleaseInstance");
-        if (instance) --liveInstances;
+        liveInstances -= Step('R', instance ? 1 : 0);
         instance = {};
     }
-
-    std::int16_t DLLSelfRegister(const std::wstring& libraryPath) override {
-        calls.push_back({"DLLSelfRegister", libraryPath});
-        if (!selfRegisterResult) throw SimulatedFailure("DLLSelfRegister");
-        return *selfRegisterResult;
+    std::int16_t DLLSelfRegister(const std::wstring& path) override {
+        libraryPath = path;
+        return Step('S', selfRegisterResult);
     }
-
     std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
                                             const std::string& value,
                                             const std::string& fileName) override {
-        calls.push_back({"WritePrivateProfileStringA", {}, {}, {}, {section, key, value, fileName}});
-        if (!profileWriteResult) throw SimulatedFailure("WritePrivateProfileStringA");
-        return *profileWriteResult;
+        profileArgs = {section, key, value, fileName};
+        return Step('W', profileWriteResult);
     }
-
-    // The names of the operations called, in order.
-    std::vector<std::string> Operations() const {
-        std::vector<std::string> names;
-        for (const Call& call : calls) names.push_back(call.operation);
-        return names;
-    }
-
-    std::vector<Call> Messages() const {
-        std::vector<Call> shown;
-        for (const Call& call : calls)
-            if (call.operation == "ShowMessage") shown.push_back(call);
-        return shown;
-    }
-
-    DialogHandle closedDialog = nullptr;
-    std::optional<Guid> lastClassId;
-    std::optional<Guid> lastInterfaceId;
 
 private:
-    int instanceToken = 0;
+    // Traces the operation and gives its result, or fails as configured.
+    template <typename T>
+    T Step(char letter, const std::optional<T>& result) {
+        trace += letter;
+        if (!result || failing.find(letter) != std::string::npos)
+            throw PlatformFailure(std::string("simulated failure of ") + letter, 0x80004005u);
+        return *result;
+    }
+    template <typename T>
+    T Step(char letter, const T& result) {
+        return Step(letter, std::optional<T>(result));
+    }
 };
 
 }  // namespace quillane::testing

@@ -1,99 +1,106 @@
 #pragma once
 
 // Helpers for tests that run under Wine against the real system: scratch
-// folders, child processes, the add-in's COM registration and text files.
+// folders, the add-in's COM registration, the stand-ins' log, and a driver that
+// works a running copy of the program from another process, as a user would:
+// finds its windows, reads them, presses keys and buttons, waits for it to end.
+// Every wait is bounded; nothing sleeps for a fixed time.
 
 #include <windows.h>
 
-#include <map>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace quillane::wine {
 
+namespace fs = std::filesystem;
+
 std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
-// The ANSI bytes widened, for comparing what a DLL received with a path.
-std::wstring FromAnsi(const std::string& text);
-
+// The ANSI bytes a DLL received, as a path.
+fs::path FromAnsi(const std::string& text);
 // The folder holding the test executable, the program and the stand-ins.
-std::wstring BinFolder();
-std::wstring Join(const std::wstring& folder, const std::wstring& name);
-// A path usable past MAX_PATH ("\\?\C:\...").
-std::wstring Extended(const std::wstring& path);
+fs::path BinFolder();
+// Copies `source` into `folder`, keeping its name; gives the copy's path.
+fs::path CopyInto(const fs::path& source, const fs::path& folder);
 
-// A fresh folder in the temporary folder, deleted with everything in it when
-// the object goes.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::wstring& name = L"scratch");
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+// A fresh folder in the temporary folder, deleted with all it holds when the
+// object goes.
+struct ScratchFolder {
+    explicit ScratchFolder(const std::wstring& name);
     ~ScratchFolder();
-    const std::wstring& path() const { return path_; }
-    // Makes a subfolder (and any missing parents) and gives its path.
-    std::wstring Make(const std::wstring& relative) const;
-
-private:
-    std::wstring path_;
+    const fs::path& path() const { return path_; }
+    fs::path path_;
 };
 
-void MakeFolders(const std::wstring& path);
-// Makes folders of plain ASCII names below `parent` until the path is at least
-// `length` characters long; gives that path.
-std::wstring MakeDeepFolder(const std::wstring& parent, size_t length);
-void DeleteTree(const std::wstring& path);
-// Copies a file from the bin folder (or any path) into `folder`, keeping its name
-// unless `as` gives another; gives the new path.
-std::wstring CopyInto(const std::wstring& source, const std::wstring& folder,
-                      const std::wstring& as = {});
-
-struct ProcessResult {
-    DWORD exitCode = 0;
-    std::string output;  // what the process wrote to its standard output
-};
-// Runs `exe` with `arguments` in `workingFolder` and waits for it to end.
-ProcessResult RunAndWait(const std::wstring& exe, const std::wstring& arguments,
-                         const std::wstring& workingFolder = {}, DWORD timeoutMs = 60000);
-std::wstring Quoted(const std::wstring& argument);
-
-// The add-in's class registration, removed so every test starts unregistered.
+// Removes the add-in's class registration, so that a test starts unregistered.
 void UnregisterAddInClass();
-bool AddInClassIsRegistered();
 
-std::string ReadFileBytes(const std::wstring& path);
-// The file's lines, each ended by CR LF; nothing when it does not exist.
-std::vector<std::string> ReadLines(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
-bool FileExists(const std::wstring& path);
-
-// Sets an environment variable for this process and its children while the
-// object lives.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const std::wstring& value);
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment();
-
-private:
-    std::wstring name_;
+// The setup toolkit stand-in's log, kept in `folder` while the object lives:
+// each path the toolkit was given in this process or its children, as received.
+struct SelfRegisterLog {
+    explicit SelfRegisterLog(const fs::path& folder);
+    ~SelfRegisterLog() { SetEnvironmentVariableW(L"VB6STKIT_STANDIN_LOG", nullptr); }
+    std::vector<std::string> Paths() const;
+    void Clear() const { fs::remove(file_); }
+    fs::path file_;
 };
 
 // C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
-std::wstring AddInListPath();
-// Removes the add-in list, whether a file or a folder stands in its place.
-void RemoveAddInList();
-
-// Sections of a profile file: section -> key -> value, names compared without case.
-struct NoCaseLess {
-    bool operator()(const std::string& a, const std::string& b) const;
-};
-using ProfileEntries = std::map<std::string, std::map<std::string, std::string, NoCaseLess>, NoCaseLess>;
-ProfileEntries ParseProfile(const std::string& text);
+fs::path AddInListPath();
 
 // Fails the test at once when no window can be created: without a display,
 // Wine shows nothing and a GUI test would pass without seeing anything.
 void RequireDisplay();
+
+// --- The program, driven from outside ------------------------------------------
+
+using namespace std::chrono_literals;
+
+std::wstring WindowText(HWND window);
+// Polls `condition` until it holds or `timeout` passes; gives whether it held.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+
+class Program {
+public:
+    // Wine 8 cannot start an image whose path is MAX_PATH characters or longer
+    // with CreateProcessW: such a one is started by Wine's own loader, a Unix
+    // program that Wine processes can start.
+    explicit Program(const std::wstring& exe, const std::wstring& arguments = {});
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    // Ends the process if a test left it running.
+    ~Program();
+
+    // Waits for a visible top-level window of the class; nullptr when none came.
+    HWND WaitForWindow(const wchar_t* className) const;
+    HWND WaitForDialog() const { return WaitForWindow(L"QuillaneConfig"); }
+    HWND WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
+    // The exit status, or nothing if it still runs after `timeout`.
+    std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+
+    // The control that has the keyboard focus in the program.
+    HWND FocusedControl() const;
+    // Posts a key press to the focused control, as the keyboard would deliver it.
+    void PressKey(UINT virtualKey) const;
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
+struct MessageBoxView {
+    std::wstring title;
+    std::wstring text;
+    HWND owner;
+    int iconKind;  // 16 critical, 64 information, 0 neither
+};
+MessageBoxView ReadMessageBox(HWND box);
+void PressMessageBoxOk(HWND box);
+
+// The pixels of a screen rectangle, as COLORREFs row by row.
+std::vector<COLORREF> CaptureScreen(const RECT& rect);
 
 }  // namespace quillane::wine
