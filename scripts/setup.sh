@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ googletest
+  cmake ninja-build g++ googletest clang-format
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386
   fonts-wine fonts-liberation fonts-dejavu-extra xvfb x11-xserver-utils imagemagick icoutils python3
