@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace quillane::wine {
 
@@ -99,14 +100,25 @@ Program::Program(const std::wstring& exe, const std::wstring& arguments) {
     CloseHandle(process_.hThread);
     if (!loader) return;
     // The loader's process is a Unix one: the program is found by its dialog,
-    // which it creates, hidden, before anything else.
+    // which it creates, hidden, before anything else, in a process running exe.
     CloseHandle(process_.hProcess);
-    HWND dialog = nullptr;
-    if (!WaitUntil([&] { return (dialog = FindWindowW(L"QuillaneConfig", nullptr)) != nullptr; }))
-        throw std::runtime_error("the program did not start: " + ToUtf8(exe));
-    process_.dwThreadId = GetWindowThreadProcessId(dialog, &process_.dwProcessId);
-    process_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
-                                    FALSE, process_.dwProcessId);
+    process_.hProcess = nullptr;
+    WaitUntil([&] {
+        for (HWND w = nullptr;
+             !process_.hProcess && (w = FindWindowExW(nullptr, w, L"QuillaneConfig", nullptr));) {
+            process_.dwThreadId = GetWindowThreadProcessId(w, &process_.dwProcessId);
+            process_.hProcess =
+                OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
+                            process_.dwProcessId);
+            wchar_t image[32768];
+            DWORD size = 32768;
+            if (process_.hProcess && (!QueryFullProcessImageNameW(process_.hProcess, 0, image, &size) ||
+                                      lstrcmpiW(image, exe.c_str()) != 0))
+                CloseHandle(std::exchange(process_.hProcess, nullptr));
+        }
+        return process_.hProcess != nullptr;
+    });
+    if (!process_.hProcess) throw std::runtime_error("the program did not start: " + ToUtf8(exe));
 }
 
 Program::~Program() {
