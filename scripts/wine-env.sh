@@ -28,37 +28,23 @@ quillane_choose_route() {
     "" | win32 | win64) ;;
     *) echo "QUILLANE_WINE_ARCH must be win32, win64 or unset, not '$forced'" >&2; return 1 ;;
   esac
+  local asked=${forced:+"QUILLANE_WINE_ARCH=$forced asks for it"}
   if [ "$forced" != win64 ]; then
     if quillane_loader_runs /usr/lib/wine/wine; then
       quillane_route=win32 quillane_preset=windows
-      if [ -n "$forced" ]; then
-        echo "Windows programs run on the 32-bit build: QUILLANE_WINE_ARCH=win32 asks for it."
-      else
-        echo "Windows programs run on the 32-bit build: this host runs 32-bit programs."
-      fi
+      echo "Windows programs run on the 32-bit build: ${asked:-this host runs 32-bit programs}."
       return 0
     fi
     why32=$quillane_why
-    if [ -n "$forced" ]; then
-      echo "Cannot run the 32-bit build that QUILLANE_WINE_ARCH=win32 asks for: $why32" >&2
-      return 1
-    fi
+    [ -z "$forced" ] || { echo "Cannot run the 32-bit build ($asked): $why32" >&2; return 1; }
   fi
   bash "$quillane_scripts/setup.sh" win64 || return 1
   if ! quillane_loader_runs /usr/lib/wine/wine64; then
-    if [ -n "$forced" ]; then
-      echo "Cannot run the 64-bit build that QUILLANE_WINE_ARCH=win64 asks for: $quillane_why" >&2
-    else
-      echo "No Windows programs can run here: 32-bit ($why32) nor 64-bit ($quillane_why)" >&2
-    fi
+    echo "Cannot run the 64-bit test build${asked:+ ($asked)}: $quillane_why${why32:+; nor the 32-bit build: $why32}" >&2
     return 1
   fi
   quillane_route=win64 quillane_preset=windows64
-  if [ -n "$forced" ]; then
-    echo "Windows programs run on the 64-bit test build: QUILLANE_WINE_ARCH=win64 asks for it."
-  else
-    echo "Windows programs run on the 64-bit test build: this host cannot run 32-bit programs ($why32)."
-  fi
+  echo "Windows programs run on the 64-bit test build: ${asked:-this host cannot run 32-bit programs ($why32)}."
 }
 
 # Starts Xvfb on a free display number and exports DISPLAY.
