@@ -154,9 +154,8 @@ HWND Program::FocusedControl() const {
 }
 
 void Program::PressKey(UINT virtualKey) const {
-    const LPARAM scanCode = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
-    PostMessageW(FocusedControl(), WM_KEYDOWN, virtualKey, 1 | scanCode);
-    PostMessageW(FocusedControl(), WM_KEYUP, virtualKey, 1 | scanCode | (3u << 30));
+    PostMessageW(FocusedControl(), WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(FocusedControl(), WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
 }
 
 std::vector<COLORREF> CaptureScreen(const RECT& rect) {
