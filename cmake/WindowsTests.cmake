@@ -23,9 +23,14 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_library(wine_test_support STATIC tests/wine/WineTestSupport.cpp)
-target_include_directories(wine_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(wine_test_support PUBLIC quillane_platform quillane_logic GTest::gtest advapi32 gdi32 user32)
+# Drives the running program from outside: for the program tests, the demo and
+# the benchmark.
+add_library(program_driver INTERFACE)
+target_include_directories(program_driver INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(program_driver INTERFACE gdi32 user32)
+
+add_library(wine_test_support INTERFACE)
+target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform advapi32)
 
 # The whole program, driven from outside.
 add_executable(program_tests tests/wine/ProgramTest.cpp)

@@ -3,12 +3,12 @@
 // it and waits for the program to end.
 //   demo_driver PROGRAM.exe PICTURE.bmp
 
-#include "tests/wine/WineTestSupport.h"
+#include "tools/ProgramDriver.h"
 
 #include <cstdio>
 #include <fstream>
 
-using namespace quillane::wine;
+using namespace quillane::driver;
 
 namespace {
 

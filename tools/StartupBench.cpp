@@ -3,12 +3,12 @@
 // Prints each run's time in milliseconds and the median. Every run's window is
 // closed with WM_CLOSE and the process waited for before the next starts.
 
-#include "tests/wine/WineTestSupport.h"
+#include "tools/ProgramDriver.h"
 
 #include <algorithm>
 #include <cstdio>
 
-using namespace quillane::wine;
+using namespace quillane::driver;
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) {

@@ -5,15 +5,13 @@
 #include <olectl.h>
 #include <windows.h>
 
-#include <string>
-
 namespace {
 
 const CLSID kConnectClassId = {
     0xF3FAB5F4, 0x5689, 0x11D5, {0x81, 0x6A, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 const IID kConnectInterfaceId = {
     0xF3FAB5F3, 0x5689, 0x11D5, {0x81, 0x6A, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const wchar_t kClassKey[] = L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}";
+const wchar_t kServerKey[] = L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\InprocServer32";
 
 HMODULE g_module = nullptr;
 
@@ -41,12 +39,6 @@ public:
     LONG references = 0;
 } g_connect;
 
-LONG SetServerValue(const wchar_t* name, const wchar_t* value) {
-    return RegSetKeyValueW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\InprocServer32").c_str(),
-                           name, REG_SZ, value,
-                           static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
@@ -61,11 +53,16 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_connect.references == 0 ? S_OK : S_FALSE; }
 
+// HKCR\CLSID\{...}\InprocServer32: this library's path, apartment threaded.
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    wchar_t modulePath[32768];
-    const DWORD length = GetModuleFileNameW(g_module, modulePath, ARRAYSIZE(modulePath));
-    if (length == 0 || length == ARRAYSIZE(modulePath)) return SELFREG_E_CLASS;
-    const bool written = SetServerValue(nullptr, modulePath) == ERROR_SUCCESS &&
-                         SetServerValue(L"ThreadingModel", L"Apartment") == ERROR_SUCCESS;
+    wchar_t path[32768];
+    const DWORD length = GetModuleFileNameW(g_module, path, ARRAYSIZE(path));
+    const auto set = [](const wchar_t* name, const wchar_t* value) {
+        return RegSetKeyValueW(HKEY_CLASSES_ROOT, kServerKey, name, REG_SZ, value,
+                               static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t))) ==
+               ERROR_SUCCESS;
+    };
+    const bool written = length > 0 && length < ARRAYSIZE(path) && set(nullptr, path) &&
+                         set(L"ThreadingModel", L"Apartment");
     return written ? S_OK : SELFREG_E_CLASS;
 }

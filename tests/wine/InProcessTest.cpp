@@ -26,60 +26,51 @@ struct WindowClosingFake : testing::FakePlatformServices {
     }
 };
 
-TEST(Dialog, Label1IsArialBoldAnsiAndTheRestUseTheDialogFont) {
-    RequireDisplay();
-    WindowClosingFake fake;
-    ConfigDialog dialog(GetModuleHandleW(nullptr), fake);
-    ASSERT_TRUE(dialog.Create());
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    for (int id : {kLabel1Id, kLabel2Id, kOkId, kCancelId}) {
-        SCOPED_TRACE(id);
-        const bool title = id == kLabel1Id;
-        LOGFONTW font{};
-        GetObjectW(
-            reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog.window(), id), WM_GETFONT, 0, 0)),
-            sizeof(font), &font);
-        EXPECT_STREQ(font.lfFaceName, title ? L"Arial" : L"MS Shell Dlg");
-        EXPECT_EQ(font.lfHeight, -MulDiv(title ? 975 : 800, dpi, 7200));
-        EXPECT_EQ(font.lfWeight, title ? FW_BOLD : FW_NORMAL);
-        EXPECT_EQ(font.lfCharSet, title ? ANSI_CHARSET : DEFAULT_CHARSET);
-    }
-}
-
-TEST(Dialog, AFailureEscapingOkClosesTheDialogAndEndsWithStatus1) {
-    RequireDisplay();
-    const std::tuple<const char*, std::optional<std::int32_t>, const char*, int> cases[] = {
-        {"the write succeeds", 1, "", 0},
-        {"the write fails", std::nullopt, "", 1},
-        {"the result is out of range", 70000, "", 1},
-        {"the message box fails", 1, "M", 1},
+TEST(Dialog, FontsAndAFailureEscapingOk_ClosesTheDialogAndEndsWithStatus1) {
+    const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+    const std::tuple<const char*, std::optional<std::int32_t>, const char*> cases[] = {
+        {"the write fails", std::nullopt, ""},
+        {"the result is out of range", 70000, ""},
+        {"the message box fails", 1, "M"},
     };
-    for (const auto& [name, writeResult, failing, status] : cases) {
+    for (const auto& [name, writeResult, failing] : cases) {
         SCOPED_TRACE(name);
         WindowClosingFake fake;
         fake.profileWriteResult = writeResult;
         fake.failing = failing;
         ConfigDialog dialog(GetModuleHandleW(nullptr), fake);
         ASSERT_TRUE(dialog.Create());
+        // Label1 in Arial 9.75 point bold, ANSI; the rest in the dialog font.
+        for (int id : {kLabel1Id, kLabel2Id, kOkId, kCancelId}) {
+            const bool title = id == kLabel1Id;
+            LOGFONTW font{};
+            GetObjectW(
+                reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog.window(), id, WM_GETFONT, 0, 0)),
+                sizeof(font), &font);
+            EXPECT_EQ(
+                std::tuple(std::wstring(font.lfFaceName), font.lfHeight, font.lfWeight, font.lfCharSet),
+                std::tuple(std::wstring(title ? L"Arial" : L"MS Shell Dlg"),
+                           -MulDiv(title ? 975 : 800, dpi, 7200), title ? FW_BOLD : FW_NORMAL,
+                           title ? ANSI_CHARSET : DEFAULT_CHARSET))
+                << "control " << id;
+        }
         dialog.Show(SW_SHOWNORMAL);
         PostMessageW(GetDlgItem(dialog.window(), IDOK), BM_CLICK, 0, 0);
-        EXPECT_EQ(dialog.RunUntilClosed(), status);
+        EXPECT_EQ(dialog.RunUntilClosed(), 1);
         EXPECT_FALSE(dialog.IsOpen());
         EXPECT_EQ(std::count(fake.trace.begin(), fake.trace.end(), 'W'), 1) << "written again";
     }
 }
 
-TEST(WindowsPlatform, ReleaseInstance_ReleasesWhatCreateInstanceMade) {
+TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     ComApartment apartment;
     WindowsPlatformServices platform;
+    const SelfRegisterLog log(fs::temp_directory_path());
     const fs::path library = BinFolder() / L"Quillane.dll";
     ASSERT_EQ(platform.DLLSelfRegister(library), 0);
     InstanceRef instance = platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
     UnregisterAddInClass();
     ASSERT_TRUE(instance);
-
     using CanUnloadFunction = HRESULT(WINAPI*)();
     const auto canUnload = reinterpret_cast<CanUnloadFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library.c_str()), "DllCanUnloadNow")));
@@ -88,24 +79,18 @@ TEST(WindowsPlatform, ReleaseInstance_ReleasesWhatCreateInstanceMade) {
     platform.ReleaseInstance(instance);
     EXPECT_FALSE(instance);
     EXPECT_EQ(canUnload(), S_OK) << "the instance outlived its release";
-}
 
-TEST(WindowsPlatform, DLLSelfRegister_WithoutAShortFormToFallBackOn) {
     // A folder that is not there has no short form: a path outside the ANSI
     // code page then fails before the toolkit is called, since a best-fit look-
     // alike ("Bad") could name another file; one that is only too long is
     // handed over as it is, as the toolkit would always have had it.
-    WindowsPlatformServices platform;
-    const SelfRegisterLog log(fs::temp_directory_path());
-    log.Clear();
     fs::path tooLong = fs::temp_directory_path() / L"quillane-missing";
     while (tooLong.native().size() < MAX_PATH) tooLong /= L"missing-folder";
-    tooLong /= L"Quillane.dll";
-    EXPECT_THROW(platform.DLLSelfRegister((tooLong.parent_path() / L"B\u0101d.dll").native()),
-                 PlatformFailure);
-    EXPECT_TRUE(log.Paths().empty());
-    EXPECT_NE(platform.DLLSelfRegister(tooLong), 0);
-    EXPECT_EQ(log.Paths(), std::vector<std::string>{ToUtf8(tooLong.native())});
+    log.Take();
+    EXPECT_THROW(platform.DLLSelfRegister(tooLong / L"B\u0101d.dll"), PlatformFailure);
+    EXPECT_TRUE(log.Take().empty());
+    EXPECT_NE(platform.DLLSelfRegister(tooLong / L"Quillane.dll"), 0);
+    EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
 }
 
 }  // namespace

@@ -1,106 +1,87 @@
 #pragma once
 
 // Helpers for tests that run under Wine against the real system: scratch
-// folders, the add-in's COM registration, the stand-ins' log, and a driver that
-// works a running copy of the program from another process, as a user would:
-// finds its windows, reads them, presses keys and buttons, waits for it to end.
-// Every wait is bounded; nothing sleeps for a fixed time.
+// folders, the add-in's COM registration, the stand-ins' log, the add-in list;
+// and the driver that works the running program from outside.
+
+#include "platform/WindowsPlatformServices.h"
+#include "tools/ProgramDriver.h"
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
-#include <optional>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace quillane::wine {
 
 namespace fs = std::filesystem;
+using namespace driver;
 
-std::string ToUtf8(const std::wstring& text);
 // The ANSI bytes a DLL received, as a path.
-fs::path FromAnsi(const std::string& text);
+inline fs::path FromAnsi(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int size = static_cast<int>(text.size());
+    wide.resize(
+        static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size)));
+    return wide;
+}
+
 // The folder holding the test executable, the program and the stand-ins.
-fs::path BinFolder();
-// Copies `source` into `folder`, keeping its name; gives the copy's path.
-fs::path CopyInto(const fs::path& source, const fs::path& folder);
+inline fs::path BinFolder() { return fs::path(GetModulePath(nullptr)).parent_path(); }
 
 // A fresh folder in the temporary folder, deleted with all it holds when the
-// object goes.
+// object goes. Folders past MAX_PATH characters stay: this C runtime cannot
+// reach them, and the test script empties the temporary folder before each run.
 struct ScratchFolder {
-    explicit ScratchFolder(const std::wstring& name);
-    ~ScratchFolder();
-    const fs::path& path() const { return path_; }
-    fs::path path_;
+    explicit ScratchFolder(const std::wstring& name)
+        : path(fs::temp_directory_path() /
+               (L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name)) {
+        fs::create_directories(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
 };
 
 // Removes the add-in's class registration, so that a test starts unregistered.
-void UnregisterAddInClass();
+inline void UnregisterAddInClass() {
+    const LONG result =
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+        throw std::runtime_error("cannot unregister");
+}
 
 // The setup toolkit stand-in's log, kept in `folder` while the object lives:
 // each path the toolkit was given in this process or its children, as received.
 struct SelfRegisterLog {
-    explicit SelfRegisterLog(const fs::path& folder);
+    explicit SelfRegisterLog(const fs::path& folder) : file(folder / L"selfregister.log") {
+        SetEnvironmentVariableW(L"VB6STKIT_STANDIN_LOG", file.c_str());
+        fs::remove(file);
+    }
     ~SelfRegisterLog() { SetEnvironmentVariableW(L"VB6STKIT_STANDIN_LOG", nullptr); }
-    std::vector<std::string> Paths() const;
-    void Clear() const { fs::remove(file_); }
-    fs::path file_;
+    // Gives the paths logged since the last call.
+    std::vector<std::string> Take() const {
+        std::vector<std::string> paths;
+        std::ifstream log(file, std::ios::binary);
+        for (std::string line; std::getline(log, line);)
+            paths.push_back(line.substr(0, line.find('\r')));
+        log.close();
+        fs::remove(file);
+        return paths;
+    }
+    const fs::path file;
 };
 
 // C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
-fs::path AddInListPath();
-
-// Fails the test at once when no window can be created: without a display,
-// Wine shows nothing and a GUI test would pass without seeing anything.
-void RequireDisplay();
-
-// --- The program, driven from outside ------------------------------------------
-
-using namespace std::chrono_literals;
-
-std::wstring WindowText(HWND window);
-// Polls `condition` until it holds or `timeout` passes; gives whether it held.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
-
-class Program {
-public:
-    // Wine 8 cannot start an image whose path is MAX_PATH characters or longer
-    // with CreateProcessW: such a one is started by Wine's own loader, a Unix
-    // program that Wine processes can start.
-    explicit Program(const std::wstring& exe, const std::wstring& arguments = {});
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    // Ends the process if a test left it running.
-    ~Program();
-
-    // Waits for a visible top-level window of the class; nullptr when none came.
-    HWND WaitForWindow(const wchar_t* className) const;
-    HWND WaitForDialog() const { return WaitForWindow(L"QuillaneConfig"); }
-    HWND WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
-    // The exit status, or nothing if it still runs after `timeout`.
-    std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 10s) const;
-
-    // The control that has the keyboard focus in the program.
-    HWND FocusedControl() const;
-    // Posts a key press to the focused control, as the keyboard would deliver it.
-    void PressKey(UINT virtualKey) const;
-
-private:
-    PROCESS_INFORMATION process_{};
-};
-
-struct MessageBoxView {
-    std::wstring title;
-    std::wstring text;
-    HWND owner;
-    int iconKind;  // 16 critical, 64 information, 0 neither
-};
-MessageBoxView ReadMessageBox(HWND box);
-void PressMessageBoxOk(HWND box);
-
-// The pixels of a screen rectangle, as COLORREFs row by row.
-std::vector<COLORREF> CaptureScreen(const RECT& rect);
+inline fs::path AddInListPath() {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return fs::path(windows) / L"VBADDIN.INI";
+}
 
 }  // namespace quillane::wine

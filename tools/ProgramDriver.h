@@ -1,0 +1,185 @@
+#pragma once
+
+// Drives a running copy of the program from another process, as a user
+// would: starts it, finds its windows, reads them, presses keys and buttons,
+// and waits for it to end. Every wait is bounded; nothing sleeps for a fixed
+// time. Used by the program tests, the demo behind scripts/run.sh and the
+// start-up benchmark.
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace quillane::driver {
+
+using namespace std::chrono_literals;
+
+inline std::string ToUtf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
+
+inline std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// Polls `condition` until it holds or `timeout` passes; gives whether it held.
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (; !condition(); std::this_thread::sleep_for(10ms))
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    return true;
+}
+
+class Program {
+public:
+    // Wine 8 cannot start an image whose path is MAX_PATH characters or longer
+    // with CreateProcessW: such a one is started by Wine's own loader, a Unix
+    // program that Wine processes can start, by its Unix path, through env.
+    explicit Program(const std::wstring& exe, const std::wstring& arguments = {}) {
+        const bool loader = exe.size() >= MAX_PATH;
+        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+        if (loader)
+            commandLine =
+                L"Z:\\usr\\bin\\env " + std::wstring(_wgetenv(L"WINELOADER")) + L" " + commandLine;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (!CreateProcessW(loader ? nullptr : exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                            0, nullptr, nullptr, &startup, &process_))
+            throw std::runtime_error("cannot start " + ToUtf8(commandLine));
+        CloseHandle(process_.hThread);
+        if (loader) FindStartedByLoader(exe);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    // Ends the process if a test left it running.
+    ~Program() {
+        if (!WaitForExit(0ms)) TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+        CloseHandle(process_.hProcess);
+    }
+
+    // Waits for a visible top-level window of the class; nullptr when none came.
+    HWND WaitForWindow(const wchar_t* className) const {
+        HWND found = nullptr;
+        WaitUntil([&] {
+            DWORD owner = 0;
+            found = FindWindowW(className, nullptr);
+            if (found) GetWindowThreadProcessId(found, &owner);
+            if (owner != process_.dwProcessId || !IsWindowVisible(found)) found = nullptr;
+            return found || WaitForExit(0ms);
+        });
+        return found;
+    }
+    HWND WaitForDialog() const { return WaitForWindow(L"QuillaneConfig"); }
+    HWND WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
+
+    // The exit status, or nothing if it still runs after `timeout`.
+    std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 10s) const {
+        DWORD status = 0;
+        if (!WaitUntil([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; },
+                       timeout))
+            return std::nullopt;
+        GetExitCodeProcess(process_.hProcess, &status);
+        return status;
+    }
+
+    // The control that has the keyboard focus in the program.
+    HWND FocusedControl() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(process_.dwThreadId, &info) ? info.hwndFocus : nullptr;
+    }
+    // Posts a key press to the focused control, as the keyboard would deliver it.
+    void PressKey(UINT virtualKey) const {
+        PostMessageW(FocusedControl(), WM_KEYDOWN, virtualKey, 1);
+        PostMessageW(FocusedControl(), WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
+    }
+
+private:
+    // The loader's process is a Unix one: the program is found by its dialog,
+    // which it creates, hidden, before anything else, in a process running exe.
+    void FindStartedByLoader(const std::wstring& exe) {
+        CloseHandle(std::exchange(process_.hProcess, nullptr));
+        WaitUntil([&] {
+            for (HWND w = nullptr;
+                 !process_.hProcess && (w = FindWindowExW(nullptr, w, L"QuillaneConfig", nullptr));) {
+                process_.dwThreadId = GetWindowThreadProcessId(w, &process_.dwProcessId);
+                process_.hProcess =
+                    OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                                FALSE, process_.dwProcessId);
+                wchar_t image[32768];
+                DWORD size = 32768;
+                if (process_.hProcess &&
+                    (!QueryFullProcessImageNameW(process_.hProcess, 0, image, &size) ||
+                     lstrcmpiW(image, exe.c_str()) != 0))
+                    CloseHandle(std::exchange(process_.hProcess, nullptr));
+            }
+            return process_.hProcess != nullptr;
+        });
+        if (!process_.hProcess) throw std::runtime_error("the program did not start: " + ToUtf8(exe));
+    }
+
+    PROCESS_INFORMATION process_{};
+};
+
+// The pixels of a screen rectangle, as COLORREFs row by row.
+inline std::vector<COLORREF> CaptureScreen(const RECT& rect) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, width, height));
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int i = 0; i < width * height; ++i) pixels.push_back(GetPixel(memory, i % width, i / width));
+    DeleteObject(SelectObject(memory, old));
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+struct MessageBoxView {
+    std::wstring title;
+    std::wstring text;
+    HWND owner;
+    int iconKind;  // 16 critical, 64 information, 0 neither
+};
+
+inline MessageBoxView ReadMessageBox(HWND box) {
+    MessageBoxView view{WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), GetWindow(box, GW_OWNER),
+                        0};
+    HWND icon = GetWindow(box, GW_CHILD);
+    while (icon && (GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+        icon = GetWindow(icon, GW_HWNDNEXT);
+    RECT rect{};
+    GetWindowRect(icon, &rect);
+    // The icon's colour tells it, once the box has painted: the critical one
+    // is red, the information one blue.
+    WaitUntil(
+        [&] {
+            int red = 0, blue = 0;
+            for (COLORREF pixel : CaptureScreen(rect)) {
+                red += GetRValue(pixel) > 160 && GetGValue(pixel) < 96 && GetBValue(pixel) < 96;
+                blue += GetBValue(pixel) > 160 && GetRValue(pixel) < 96 && GetGValue(pixel) < 160;
+            }
+            view.iconKind = red > 50 ? 16 : blue > 50 ? 64 : 0;
+            return view.iconKind != 0;
+        },
+        3s);
+    return view;
+}
+
+inline void PressMessageBoxOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+}  // namespace quillane::driver
