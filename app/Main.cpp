@@ -4,30 +4,15 @@
 
 #include "app/ConfigDialog.h"
 #include "platform/WindowsPlatformServices.h"
+#include "platform/WindowsProcessSetup.h"
 
 #include <windows.h>
 
 namespace {
 
-// Asks for the system DPI, so that Windows does not stretch the dialog's
-// bitmap at 125-200 %. Looked up at run time: the newer call is Windows 10
-// 1703 and later, the older one Vista and later.
-void DeclareSystemDpiAware() {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    using SetContextFunction = BOOL(WINAPI*)(HANDLE);
-    using SetAwareFunction = BOOL(WINAPI*)();
-    const auto setContext = reinterpret_cast<SetContextFunction>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-    // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
-    if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2)))) return;
-    const auto setAware = reinterpret_cast<SetAwareFunction>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDPIAware")));
-    if (setAware) setAware();
-}
-
 int Run(HINSTANCE instance, int showCommand) {
     quillane::HardenDllSearchOrder();
-    DeclareSystemDpiAware();
+    quillane::DeclareSystemDpiAware();
     quillane::ComApartment apartment;
     quillane::WindowsPlatformServices platform;
     quillane::ConfigDialog dialog(instance, platform);

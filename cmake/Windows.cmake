@@ -11,7 +11,12 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 
 set(warnings -Wall -Wextra -Werror)
 
-add_library(quillane_platform STATIC platform/WindowsPlatformServices.cpp)
+add_library(quillane_platform STATIC
+    platform/WindowsAnsiPath.cpp
+    platform/WindowsLibraries.cpp
+    platform/WindowsModulePath.cpp
+    platform/WindowsPlatformServices.cpp
+    platform/WindowsProcessSetup.cpp)
 target_include_directories(quillane_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(quillane_platform PRIVATE ${warnings})
 target_link_libraries(quillane_platform PUBLIC ole32 user32)

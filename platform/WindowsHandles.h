@@ -1,14 +1,23 @@
 #pragma once
 
-// Owners for the few Windows resources the program holds. Each is move-only and
-// releases its resource exactly once.
+// Owners for the few Windows resources the program holds, each move-only and
+// releasing its resource exactly once; and the one way a failed Windows call is
+// reported.
+
+#include "platform/PlatformServices.h"
 
 #include <objbase.h>
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 namespace quillane {
+
+[[noreturn]] inline void FailWithLastError(const std::string& what) {
+    const DWORD error = GetLastError();
+    throw PlatformFailure(what, error);
+}
 
 template <typename Handle, typename Traits>
 class UniqueHandle {

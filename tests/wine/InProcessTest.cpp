@@ -1,10 +1,12 @@
 // The dialog and the platform services inside this test process, where Wine
 // lets the dialog's fonts be read, where a failing platform can be put behind
 // the dialog, and where the services meet what the running program cannot: a
-// live instance, and library paths in folders that do not exist.
+// live instance, library paths in folders that do not exist, and a Windows
+// older or newer than Wine.
 
 #include "app/ConfigDialog.h"
 #include "platform/WindowsPlatformServices.h"
+#include "platform/WindowsProcessSetup.h"
 #include "registration/ComponentCheck.h"
 #include "tests/unit/FakePlatformServices.h"
 #include "tests/wine/WineTestSupport.h"
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 
 namespace quillane {
 namespace {
@@ -91,6 +95,60 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     EXPECT_TRUE(log.Take().empty());
     EXPECT_NE(platform.DLLSelfRegister(tooLong / L"Quillane.dll"), 0);
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
+}
+
+// A Windows of another generation: the newer calls it exports and those of
+// them that refuse, each name followed by a space; and the calls made.
+struct {
+    std::string exports, refusing, calls;
+} simulated;
+
+BOOL Call(const std::string& name, const std::string& argument) {
+    simulated.calls += name + "(" + argument + ") ";
+    return simulated.refusing.find(name + " ") == std::string::npos;
+}
+BOOL WINAPI SetDefault(DWORD flags) { return Call("SetDefaultDllDirectories", std::to_string(flags)); }
+BOOL WINAPI SetDirectory(const wchar_t* folder) {
+    return Call("SetDllDirectoryW", '"' + ToUtf8(folder) + '"');
+}
+BOOL WINAPI SetContext(HANDLE context) {
+    return Call("SetProcessDpiAwarenessContext", std::to_string(reinterpret_cast<INT_PTR>(context)));
+}
+BOOL WINAPI SetAware() { return Call("SetProcessDPIAware", ""); }
+
+FARPROC FindInSimulatedWindows(const wchar_t* module, const char* name) {
+    const std::map<std::string, void*> fakes = {
+        {"kernel32.dll!SetDefaultDllDirectories", reinterpret_cast<void*>(SetDefault)},
+        {"kernel32.dll!SetDllDirectoryW", reinterpret_cast<void*>(SetDirectory)},
+        {"user32.dll!SetProcessDpiAwarenessContext", reinterpret_cast<void*>(SetContext)},
+        {"user32.dll!SetProcessDPIAware", reinterpret_cast<void*>(SetAware)}};
+    const auto fake = fakes.find(ToUtf8(module) + "!" + name);
+    const bool exported = simulated.exports.find(name + std::string(" ")) != std::string::npos;
+    return fake != fakes.end() && exported ? reinterpret_cast<FARPROC>(fake->second) : nullptr;
+}
+
+TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
+    const std::string all =
+        "SetDefaultDllDirectories SetDllDirectoryW SetProcessDpiAwarenessContext "
+        "SetProcessDPIAware ";
+    const std::array<std::string, 4> cases[] = {
+        {"XP SP3", "SetDllDirectoryW ", "", "SetDllDirectoryW(\"\") "},
+        {"Vista, 7 without KB2533623", "SetDllDirectoryW SetProcessDPIAware ", "",
+         "SetDllDirectoryW(\"\") SetProcessDPIAware() "},
+        {"8.1", "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ", "",
+         "SetDefaultDllDirectories(4096) SetProcessDPIAware() "},
+        {"10 1703 and later", all, "",
+         "SetDefaultDllDirectories(4096) SetProcessDpiAwarenessContext(-2) "},
+        {"the newer calls refuse", all, "SetDefaultDllDirectories SetProcessDpiAwarenessContext ",
+         "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") SetProcessDpiAwarenessContext(-2) "
+         "SetProcessDPIAware() "},
+    };
+    for (const auto& [windows, exports, refusing, calls] : cases) {
+        simulated = {exports, refusing, ""};
+        HardenDllSearchOrder(FindInSimulatedWindows);
+        DeclareSystemDpiAware(FindInSimulatedWindows);
+        EXPECT_EQ(simulated.calls, calls) << windows;
+    }
 }
 
 }  // namespace

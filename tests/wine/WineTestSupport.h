@@ -4,7 +4,7 @@
 // folders, the add-in's COM registration, the stand-ins' log, the add-in list;
 // and the driver that works the running program from outside.
 
-#include "platform/WindowsPlatformServices.h"
+#include "platform/WindowsModulePath.h"
 #include "tools/ProgramDriver.h"
 
 #include <windows.h>

@@ -1,0 +1,44 @@
+#include "platform/WindowsProcessSetup.h"
+
+namespace quillane {
+namespace {
+
+template <typename FunctionPointer>
+FunctionPointer Find(FindExport find, const wchar_t* module, const char* name) {
+    // FARPROC stands for any signature: the real one is FunctionPointer.
+    return reinterpret_cast<FunctionPointer>(reinterpret_cast<void*>(find(module, name)));
+}
+
+}  // namespace
+
+FARPROC FindLoadedExport(const wchar_t* module, const char* name) {
+    const HMODULE loaded = GetModuleHandleW(module);
+    return loaded ? GetProcAddress(loaded, name) : nullptr;
+}
+
+void HardenDllSearchOrder(FindExport find) {
+    // SetDefaultDllDirectories (Windows 8, or Vista and 7 with KB2533623) drops
+    // the current folder and PATH for good; SetDllDirectoryW(L"") (XP SP1 and
+    // later) drops only the current folder.
+    using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
+    using SetDirectoryFunction = BOOL(WINAPI*)(const wchar_t*);
+    const auto setDefault = Find<SetDefaultFunction>(find, L"kernel32.dll", "SetDefaultDllDirectories");
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) return;
+    const auto setDirectory = Find<SetDirectoryFunction>(find, L"kernel32.dll", "SetDllDirectoryW");
+    if (setDirectory) setDirectory(L"");
+}
+
+void DeclareSystemDpiAware(FindExport find) {
+    // The context call is Windows 10 1703 and later, the plain one Vista and later.
+    using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+    using SetAwareFunction = BOOL(WINAPI*)();
+    const HANDLE systemAware =
+        reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
+    const auto setContext =
+        Find<SetContextFunction>(find, L"user32.dll", "SetProcessDpiAwarenessContext");
+    if (setContext && setContext(systemAware)) return;
+    const auto setAware = Find<SetAwareFunction>(find, L"user32.dll", "SetProcessDPIAware");
+    if (setAware) setAware();
+}
+
+}  // namespace quillane
