@@ -1,15 +1,22 @@
-# 32-bit Windows build: the program, the test stand-ins and the tests run under Wine.
+# Windows builds. With the win32 thread flavour this is the program alone; with
+# the posix one it is the stand-ins, the tests and the tools, and the program
+# through a build of its own in the win32 flavour (WindowsTests.cmake).
 
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(QUILLANE_BIN_DIR ${CMAKE_BINARY_DIR}/bin CACHE PATH "Where the executables and DLLs go")
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR})
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR})
 
 # Only Windows' own DLLs at run time, no link timestamp, no paths of this
 # machine in the output: the same source gives the same bytes.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 add_link_options(-static -static-libgcc -static-libstdc++ -s -Wl,--no-insert-timestamp)
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 
 set(warnings -Wall -Wextra -Werror)
+# The program's code sees only what Windows XP's headers declare, so that a
+# call newer than XP does not compile; tests and stand-ins may use Windows 7's.
+set(xp_api _WIN32_WINNT=0x0501 WINVER=0x0501)
+set(win7_api _WIN32_WINNT=0x0601)
 
 add_library(quillane_platform STATIC
     platform/WindowsAnsiPath.cpp
@@ -19,8 +26,8 @@ add_library(quillane_platform STATIC
     platform/WindowsProcessSetup.cpp)
 target_include_directories(quillane_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(quillane_platform PRIVATE ${warnings})
+target_compile_definitions(quillane_platform PRIVATE ${xp_api})
 target_link_libraries(quillane_platform PUBLIC ole32 user32)
-
 
 # The icon is drawn as text in resources/icon.txt and made into an .ico here.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -39,22 +46,21 @@ set_source_files_properties(${resource_script} PROPERTIES
 add_library(quillane_dialog STATIC app/ConfigDialog.cpp)
 target_link_libraries(quillane_dialog PUBLIC quillane_logic quillane_platform user32 gdi32)
 target_compile_options(quillane_dialog PRIVATE ${warnings})
+target_compile_definitions(quillane_dialog PRIVATE ${xp_api})
 
+if(NOT QUILLANE_THREADS STREQUAL "win32")
+    include(cmake/WindowsTests.cmake)
+    return()
+endif()
+
+# The program. Its header names the oldest Windows it runs on: XP, version 5.1
+# (for the 64-bit test build XP x64, 5.2).
+set(xp_minor $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,1,2>)
 add_executable(QuillaneConfig WIN32 app/Main.cpp ${resource_script})
 target_link_libraries(QuillaneConfig PRIVATE quillane_dialog)
-target_link_options(QuillaneConfig PRIVATE -municode)
+target_link_options(QuillaneConfig PRIVATE -municode
+    LINKER:--major-os-version,5,--minor-os-version,${xp_minor}
+    LINKER:--major-subsystem-version,5,--minor-subsystem-version,${xp_minor})
 target_compile_options(QuillaneConfig PRIVATE ${warnings})
+target_compile_definitions(QuillaneConfig PRIVATE ${xp_api})
 add_dependencies(QuillaneConfig quillane_icon)
-
-include(cmake/WindowsTests.cmake)
-
-# Tools for the run and benchmark scripts.
-add_executable(demo_driver tools/DemoDriver.cpp)
-add_executable(startup_bench tools/StartupBench.cpp)
-foreach(tool demo_driver startup_bench)
-    target_link_libraries(${tool} PRIVATE program_driver)
-    target_link_options(${tool} PRIVATE -municode)
-    target_compile_options(${tool} PRIVATE ${warnings})
-endforeach()
-add_executable(minimal_window WIN32 tools/MinimalWindow.cpp)
-target_link_options(minimal_window PRIVATE -municode)

@@ -1,5 +1,18 @@
-# Stand-ins for the add-in library and the setup toolkit, and the tests that run
-# under Wine. Test executables are console programs.
+# The posix-flavoured build: the program through a build of its own, the
+# stand-ins for the add-in library and the setup toolkit, the tests that run
+# under Wine, and the tools. Test executables are console programs.
+
+# The program as it ships: the same sources, built in the win32 flavour in
+# program/, and put beside everything else in bin/.
+include(ExternalProject)
+ExternalProject_Add(quillane_program
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/program
+    CMAKE_ARGS --toolchain ${CMAKE_TOOLCHAIN_FILE} -DQUILLANE_THREADS=win32
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DQUILLANE_BIN_DIR=${QUILLANE_BIN_DIR}
+    BUILD_ALWAYS TRUE
+    BUILD_BYPRODUCTS ${QUILLANE_BIN_DIR}/QuillaneConfig.exe
+    INSTALL_COMMAND "")
 
 # The .def files name the exports undecorated; on 32-bit x86 the linker maps
 # each name to its stdcall symbol (DLLSelfRegister to DLLSelfRegister@4).
@@ -7,6 +20,7 @@ function(add_standin_library target output_name source def_file)
     add_library(${target} SHARED ${source} ${def_file})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${output_name})
     target_compile_options(${target} PRIVATE ${warnings})
+    target_compile_definitions(${target} PRIVATE ${win7_api})
     target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
 endfunction()
 
@@ -15,7 +29,7 @@ target_link_libraries(Quillane PRIVATE ole32 advapi32 uuid)
 add_standin_library(vb6stkit vb6stkit tests/standins/SetupToolkitStandIn.cpp tests/standins/vb6stkit.def)
 add_standin_library(vb6stkit_noentry vb6stkit tests/standins/SetupToolkitWithoutEntry.cpp "")
 set_target_properties(vb6stkit_noentry PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/noentry
+    RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR}/noentry
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/noentry-lib)
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -27,6 +41,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # the benchmark.
 add_library(program_driver INTERFACE)
 target_include_directories(program_driver INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(program_driver INTERFACE ${win7_api})
 target_link_libraries(program_driver INTERFACE gdi32 user32)
 
 add_library(wine_test_support INTERFACE)
@@ -36,27 +51,43 @@ target_link_libraries(wine_test_support INTERFACE program_driver quillane_platfo
 add_executable(program_tests tests/wine/ProgramTest.cpp)
 target_link_libraries(program_tests PRIVATE wine_test_support GTest::gtest_main)
 target_compile_options(program_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
-add_dependencies(program_tests QuillaneConfig Quillane vb6stkit vb6stkit_noentry)
+add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noentry)
 
-# The dialog and the platform services in-process.
+# The dialog and the platform services in-process: the program's sources, built
+# here in the posix flavour.
 add_executable(in_process_tests tests/wine/InProcessTest.cpp ${resource_script})
 target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
 target_compile_options(in_process_tests PRIVATE ${warnings})
 add_dependencies(in_process_tests quillane_icon Quillane vb6stkit)
 
+# Tools for the run and benchmark scripts.
+add_executable(demo_driver tools/DemoDriver.cpp)
+add_executable(startup_bench tools/StartupBench.cpp)
+foreach(tool demo_driver startup_bench)
+    target_link_libraries(${tool} PRIVATE program_driver)
+    target_link_options(${tool} PRIVATE -municode)
+    target_compile_options(${tool} PRIVATE ${warnings})
+endforeach()
+add_executable(minimal_window WIN32 tools/MinimalWindow.cpp)
+target_link_options(minimal_window PRIVATE -municode)
+
 # What the build produced, checked as files: these need no Wine, and are named
 # for the build they check.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(quillane_build Win32)
+    # The program starts on Windows XP SP3: it imports nothing XP lacks.
+    add_test(NAME Binaries.Win32.StartsOnWindowsXP
+        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_windows_xp.sh ${CMAKE_OBJDUMP}
+                ${QUILLANE_BIN_DIR}/QuillaneConfig.exe ${CMAKE_SOURCE_DIR}/tests/binaries/xp-exports)
 else()
     set(quillane_build Win64)
 endif()
 add_test(NAME Binaries.${quillane_build}.StaticPeWithoutManifestOrTimestamp
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_binaries.sh ${CMAKE_BINARY_DIR}/bin
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_binaries.sh ${QUILLANE_BIN_DIR}
             ${CMAKE_OBJDUMP} ${CMAKE_SYSTEM_PROCESSOR})
 add_test(NAME Binaries.${quillane_build}.SameSourceGivesSameBytes
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/reproducible_build.sh ${CMAKE_SOURCE_DIR}
-            ${CMAKE_BINARY_DIR}/bin ${CMAKE_TOOLCHAIN_FILE})
+            ${QUILLANE_BIN_DIR} ${CMAKE_TOOLCHAIN_FILE})
 
 # The tests that run the build's programs under Wine. Off where this build's
 # programs cannot run on the host: the binaries are still checked as files.
@@ -68,6 +99,6 @@ endif()
 # Wine's first start is slow: list the tests when they run, not at build time.
 include(GoogleTest)
 gtest_discover_tests(program_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin PROPERTIES RUN_SERIAL TRUE)
+    WORKING_DIRECTORY ${QUILLANE_BIN_DIR} PROPERTIES RUN_SERIAL TRUE)
 gtest_discover_tests(in_process_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    WORKING_DIRECTORY ${QUILLANE_BIN_DIR})

@@ -10,7 +10,7 @@ bash scripts/setup.sh
 source scripts/wine-env.sh
 quillane_choose_route || exit 1
 cmake --preset "$quillane_preset" >/dev/null
-cmake --build --preset "$quillane_preset" --target QuillaneConfig Quillane vb6stkit startup_bench minimal_window >/dev/null
+cmake --build --preset "$quillane_preset" --target quillane_program Quillane vb6stkit startup_bench minimal_window >/dev/null
 
 bin=build/$quillane_preset/bin
 work=build/$quillane_preset/bench

@@ -16,7 +16,7 @@ source scripts/wine-env.sh
 quillane_choose_route || exit 1
 
 cmake --preset "$quillane_preset" >/dev/null
-cmake --build --preset "$quillane_preset" --target QuillaneConfig Quillane vb6stkit demo_driver
+cmake --build --preset "$quillane_preset" --target quillane_program Quillane vb6stkit demo_driver
 
 bin=build/$quillane_preset/bin
 app=.run/app
