@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the logic's unit tests natively, then
-# the Windows program, stand-ins and tests under Wine on a virtual display.
+# the Windows program, stand-ins and tests under Wine on a virtual display, and
+# last makes the release and checks it.
 # The Windows tests run on the 32-bit build, or where this host cannot run
 # 32-bit programs on the 64-bit build of the same sources; the 32-bit build is
 # made and its binaries checked either way. QUILLANE_WINE_ARCH=win32|win64
@@ -47,6 +48,10 @@ ln -sfn "$spare_root" "$WINEPREFIX/dosdevices/q:"
 export QUILLANE_TEST_SPARE_DRIVE="Q:"
 
 ctest --preset "$quillane_preset"
+
+# The release holds the 32-bit program these tests checked.
+bash scripts/release.sh >/dev/null
+bash tests/binaries/check_release.sh dist build/windows/bin/QuillaneConfig.exe
 
 python3 scripts/test_share.py
 echo "Every test passed; the Windows tests ran on the $([ "$quillane_route" = win32 ] && echo 32-bit build || echo 64-bit test build)."
