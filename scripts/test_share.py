@@ -1,5 +1,5 @@
 """Prints the share of the project's code lines that are tests (everything under
-tests/), and fails above 40 %. Code lines are the non-blank lines that are not
+tests/), and fails above 35 %. Code lines are the non-blank lines that are not
 only a comment, in .cpp, .h, .rc, .cmake, .sh and .py files and CMakeLists.txt;
 the build folders are not counted."""
 
@@ -8,7 +8,7 @@ import sys
 
 HASH_COMMENTS = (".sh", ".py", ".cmake", "CMakeLists.txt")
 SLASH_COMMENTS = (".cpp", ".h", ".rc")
-LIMIT = 40.0
+LIMIT = 35.0
 
 
 def code_lines(path):

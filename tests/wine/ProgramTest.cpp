@@ -206,19 +206,39 @@ INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
 // --- Keyboard, buttons and the close box ------------------------------------
 
 // What the user does besides pressing keys, each a step of its own.
-enum Step : UINT { kClickOk = 0x100, kClickCancel, kCloseBox };
+enum Step : UINT { kAwayAndBack = 0x100, kClickOk, kClickCancel, kCloseBox };
+
+// Makes sure the dialog is active, then makes a window of this process the
+// active one, then the dialog again, as a user switching to another program
+// and back would. Each switch is asked for until it holds: the program's own
+// activation may still be under way. Activation waits on both threads'
+// messages, so this one handles its own meanwhile. The window stays:
+// destroying it would activate another in the dialog's place.
+void SwitchAwayAndBack(HWND dialog) {
+    static HWND elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                            50, nullptr, nullptr, nullptr, nullptr);
+    for (HWND window : {dialog, elsewhere, dialog}) {
+        EXPECT_TRUE(WaitUntil([&] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            if (GetForegroundWindow() != window) SetForegroundWindow(window);
+            return GetForegroundWindow() == window;
+        })) << "window "
+            << window << " did not become active";
+    }
+}
 
 TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
     // The steps, each Tab moving the focus to the other button; the kind of
     // message shown at the end, 0 for none; and whether the list is writable.
     const std::tuple<const char*, std::vector<UINT>, int, bool> cases[] = {
-        {"Esc presses nothing; Tab, Enter on Cancel",
-         {VK_ESCAPE, VK_TAB, VK_TAB, VK_TAB, VK_RETURN},
+        {"Esc presses nothing; Tab, away and back, Enter on Cancel",
+         {VK_ESCAPE, VK_TAB, VK_TAB, VK_TAB, kAwayAndBack, VK_RETURN},
          0,
          true},
         {"Cancel clicked", {kClickCancel}, 0, true},
         {"close box", {kCloseBox}, 0, true},
-        {"Enter on OK", {VK_RETURN}, 64, true},
+        {"away and back, Enter on OK", {kAwayAndBack, VK_RETURN}, 64, true},
         {"OK clicked", {kClickOk}, 64, true},
         // A folder where the file should be makes the profile write fail.
         {"OK clicked, list unwritable", {kClickOk}, 16, false},
@@ -233,10 +253,11 @@ TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
         HWND ok = GetDlgItem(dialog, IDOK), cancel = GetDlgItem(dialog, kCancelId), focus = ok;
         EXPECT_TRUE(WaitUntil([&] { return program.FocusedControl() == focus; }));
         for (UINT step : steps) {
+            if (step == kAwayAndBack) SwitchAwayAndBack(dialog);
             if (step == kClickOk || step == kClickCancel)
                 PostMessageW(step == kClickOk ? ok : cancel, BM_CLICK, 0, 0);
             if (step == kCloseBox) PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-            if (step < kClickOk) program.PressKey(step);
+            if (step < kAwayAndBack) program.PressKey(step);
             if (step == VK_TAB) focus = focus == ok ? cancel : ok;
             // Enter and the clicks end the dialog; every other step leaves the focus where it is.
             const bool ends = step == VK_RETURN || step >= kClickOk;
