@@ -1,6 +1,7 @@
-# Windows builds. With the win32 thread flavour this is the program alone; with
-# the posix one it is the stand-ins, the tests and the tools, and the program
-# through a build of its own in the win32 flavour (WindowsTests.cmake).
+# Windows builds: the program alone or, with QUILLANE_TEST_BUILD, the stand-ins,
+# the tests and the tools, and the program through a build of its own
+# (WindowsTests.cmake).
+option(QUILLANE_TEST_BUILD "Build the stand-ins, tests and tools too (posix thread flavour)" OFF)
 
 set(QUILLANE_BIN_DIR ${CMAKE_BINARY_DIR}/bin CACHE PATH "Where the executables and DLLs go")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR})
@@ -48,7 +49,7 @@ target_link_libraries(quillane_dialog PUBLIC quillane_logic quillane_platform us
 target_compile_options(quillane_dialog PRIVATE ${warnings})
 target_compile_definitions(quillane_dialog PRIVATE ${xp_api})
 
-if(NOT QUILLANE_THREADS STREQUAL "win32")
+if(QUILLANE_TEST_BUILD)
     include(cmake/WindowsTests.cmake)
     return()
 endif()
