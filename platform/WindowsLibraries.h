@@ -18,6 +18,12 @@ enum class LibrarySearch { SearchOrder, SystemFolder };
 // The full path of `library` in the system folder.
 std::wstring SystemLibraryPath(const wchar_t* library);
 
+// A found function as what it is: FARPROC stands for any signature.
+template <typename FunctionPointer>
+FunctionPointer AsFunction(FARPROC address) {
+    return reinterpret_cast<FunctionPointer>(reinterpret_cast<void*>(address));
+}
+
 // A function in a DLL, found on first use and kept.
 template <typename FunctionPointer>
 class LazyFunction {
@@ -35,8 +41,7 @@ public:
             if (!module) FailWithLastError(std::string("cannot load library: ") + name_);
             FARPROC address = GetProcAddress(module.get(), name_);
             if (!address) FailWithLastError(std::string("entry point not found: ") + name_);
-            // FARPROC stands for any signature: the real one is FunctionPointer.
-            function_ = reinterpret_cast<FunctionPointer>(reinterpret_cast<void*>(address));
+            function_ = AsFunction<FunctionPointer>(address);
             module_ = std::move(module);
         }
         return function_;

@@ -1,15 +1,8 @@
 #include "platform/WindowsProcessSetup.h"
 
+#include "platform/WindowsLibraries.h"
+
 namespace quillane {
-namespace {
-
-template <typename FunctionPointer>
-FunctionPointer Find(FindExport find, const wchar_t* module, const char* name) {
-    // FARPROC stands for any signature: the real one is FunctionPointer.
-    return reinterpret_cast<FunctionPointer>(reinterpret_cast<void*>(find(module, name)));
-}
-
-}  // namespace
 
 FARPROC FindLoadedExport(const wchar_t* module, const char* name) {
     const HMODULE loaded = GetModuleHandleW(module);
@@ -22,9 +15,11 @@ void HardenDllSearchOrder(FindExport find) {
     // later) drops only the current folder.
     using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
     using SetDirectoryFunction = BOOL(WINAPI*)(const wchar_t*);
-    const auto setDefault = Find<SetDefaultFunction>(find, L"kernel32.dll", "SetDefaultDllDirectories");
+    const auto setDefault =
+        AsFunction<SetDefaultFunction>(find(L"kernel32.dll", "SetDefaultDllDirectories"));
     if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) return;
-    const auto setDirectory = Find<SetDirectoryFunction>(find, L"kernel32.dll", "SetDllDirectoryW");
+    const auto setDirectory =
+        AsFunction<SetDirectoryFunction>(find(L"kernel32.dll", "SetDllDirectoryW"));
     if (setDirectory) setDirectory(L"");
 }
 
@@ -35,9 +30,9 @@ void DeclareSystemDpiAware(FindExport find) {
     const HANDLE systemAware =
         reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
     const auto setContext =
-        Find<SetContextFunction>(find, L"user32.dll", "SetProcessDpiAwarenessContext");
+        AsFunction<SetContextFunction>(find(L"user32.dll", "SetProcessDpiAwarenessContext"));
     if (setContext && setContext(systemAware)) return;
-    const auto setAware = Find<SetAwareFunction>(find, L"user32.dll", "SetProcessDPIAware");
+    const auto setAware = AsFunction<SetAwareFunction>(find(L"user32.dll", "SetProcessDPIAware"));
     if (setAware) setAware();
 }
 
