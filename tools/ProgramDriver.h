@@ -150,12 +150,19 @@ struct MessageBoxView {
     std::wstring title;
     std::wstring text;
     HWND owner;
-    int iconKind;  // 16 critical, 64 information, 0 neither
+    int iconKind;              // 16 critical, 64 information, 0 neither
+    std::vector<int> buttons;  // the ids of the buttons it shows
 };
 
 inline MessageBoxView ReadMessageBox(HWND box) {
-    MessageBoxView view{WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), GetWindow(box, GW_OWNER),
-                        0};
+    MessageBoxView view{
+        WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), GetWindow(box, GW_OWNER), 0, {}};
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, L"Button") == 0 && IsWindowVisible(child))
+            view.buttons.push_back(GetDlgCtrlID(child));
+    }
     HWND icon = GetWindow(box, GW_CHILD);
     while (icon && (GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
         icon = GetWindow(icon, GW_HWNDNEXT);

@@ -54,6 +54,7 @@ protected:
         EXPECT_EQ(view.text, text);
         EXPECT_EQ(view.iconKind, kind);
         EXPECT_EQ(view.owner, owner);
+        EXPECT_EQ(view.buttons, std::vector<int>{IDOK}) << "OK must be the only button";
         EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"QuillaneConfig", nullptr)))
             << "dialog shown";
         EXPECT_FALSE(program.WaitForExit(0ms)) << "ended before the message was dismissed";
