@@ -11,8 +11,7 @@
 namespace {
 
 int Run(HINSTANCE instance, int showCommand) {
-    quillane::HardenDllSearchOrder();
-    quillane::DeclareSystemDpiAware();
+    quillane::PrepareProcess();
     quillane::ComApartment apartment;
     quillane::WindowsPlatformServices platform;
     quillane::ConfigDialog dialog(instance, platform);

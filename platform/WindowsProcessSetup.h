@@ -1,8 +1,9 @@
 #pragma once
 
-// What the program asks of Windows before anything else. Both requests use
-// functions newer than Windows XP where the running Windows has them, and
-// older ones, or none, where it does not.
+// What the program asks of Windows before anything else: that failures stay
+// quiet, where DLLs are looked for, and the display resolution. Functions newer
+// than Windows XP are used where the running Windows has them, and older
+// ones, or none, where it does not.
 
 #include <windows.h>
 
@@ -13,12 +14,20 @@ namespace quillane {
 using FindExport = FARPROC (*)(const wchar_t* module, const char* name);
 FARPROC FindLoadedExport(const wchar_t* module, const char* name);
 
-// Removes the current folder from the places the process loads DLLs from; the
-// program's own folder and the system folder stay. Call first thing at start.
-void HardenDllSearchOrder(FindExport find = FindLoadedExport);
+// The Windows calls the start-up makes. A test puts a simulated Windows of
+// another generation in their place.
+struct StartUpCalls {
+    FindExport findExport = FindLoadedExport;
+    UINT(WINAPI* setErrorMode)(UINT mode) = SetErrorMode;
+};
 
-// Asks for the system DPI, so that Windows does not stretch the dialog's bitmap
-// at 125-200 %. Windows XP stretches nothing and has nothing to ask.
-void DeclareSystemDpiAware(FindExport find = FindLoadedExport);
+// Prepares the process, first thing at start, before any DLL is loaded:
+// - Windows shows none of its own error boxes (a disk not ready, a DLL whose
+//   imports are missing): the failure reaches the program as a failed call;
+// - the current folder is not searched for DLLs; the program's own folder and
+//   the system folder are;
+// - the process declares itself aware of the system DPI, so that Windows does
+//   not stretch the dialog's bitmap at 125-200 %.
+void PrepareProcess(const StartUpCalls& windows = {});
 
 }  // namespace quillane

@@ -115,6 +115,11 @@ BOOL WINAPI SetContext(HANDLE context) {
     return Call("SetProcessDpiAwarenessContext", std::to_string(reinterpret_cast<INT_PTR>(context)));
 }
 BOOL WINAPI SetAware() { return Call("SetProcessDPIAware", ""); }
+// The real error mode, so that what start-up leaves can be read back.
+UINT WINAPI SetMode(UINT mode) {
+    Call("SetErrorMode", std::to_string(mode));
+    return SetErrorMode(mode);
+}
 
 FARPROC FindInSimulatedWindows(const wchar_t* module, const char* name) {
     const std::map<std::string, void*> fakes = {
@@ -131,23 +136,30 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
     const std::string all =
         "SetDefaultDllDirectories SetDllDirectoryW SetProcessDpiAwarenessContext "
         "SetProcessDPIAware ";
+    // Error boxes off first, whatever the Windows: the mode the process was
+    // started with (here 2, no fault box) is kept, and 1 and 0x8000 are added.
+    const std::string quiet = "SetErrorMode(0) SetErrorMode(32771) ";
     const std::array<std::string, 4> cases[] = {
-        {"XP SP3", "SetDllDirectoryW ", "", "SetDllDirectoryW(\"\") "},
+        {"XP SP3", "SetDllDirectoryW ", "", quiet + "SetDllDirectoryW(\"\") "},
         {"Vista, 7 without KB2533623", "SetDllDirectoryW SetProcessDPIAware ", "",
-         "SetDllDirectoryW(\"\") SetProcessDPIAware() "},
+         quiet + "SetDllDirectoryW(\"\") SetProcessDPIAware() "},
         {"8.1", "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ", "",
-         "SetDefaultDllDirectories(4096) SetProcessDPIAware() "},
+         quiet + "SetDefaultDllDirectories(4096) SetProcessDPIAware() "},
         {"10 1703 and later", all, "",
-         "SetDefaultDllDirectories(4096) SetProcessDpiAwarenessContext(-2) "},
+         quiet + "SetDefaultDllDirectories(4096) SetProcessDpiAwarenessContext(-2) "},
         {"the newer calls refuse", all, "SetDefaultDllDirectories SetProcessDpiAwarenessContext ",
-         "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") SetProcessDpiAwarenessContext(-2) "
-         "SetProcessDPIAware() "},
+         quiet +
+             "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") SetProcessDpiAwarenessContext(-2) "
+             "SetProcessDPIAware() "},
     };
     for (const auto& [windows, exports, refusing, calls] : cases) {
         simulated = {exports, refusing, ""};
-        HardenDllSearchOrder(FindInSimulatedWindows);
-        DeclareSystemDpiAware(FindInSimulatedWindows);
+        SetErrorMode(SEM_NOGPFAULTERRORBOX);
+        PrepareProcess({FindInSimulatedWindows, SetMode});
         EXPECT_EQ(simulated.calls, calls) << windows;
+        EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS |
+                                                    SEM_NOOPENFILEERRORBOX))
+            << windows;
     }
 }
 
