@@ -13,3 +13,7 @@ target_link_options(unit_tests PRIVATE ${sanitizers})
 
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
+
+# The release's date comes from the sources in any kind of checkout.
+add_test(NAME Release.SourceDateInAnyCheckout
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_source_date.sh ${CMAKE_SOURCE_DIR})

@@ -84,7 +84,7 @@ else()
 endif()
 add_test(NAME Binaries.${quillane_build}.StaticPeWithoutManifestOrTimestamp
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_binaries.sh ${QUILLANE_BIN_DIR}
-            ${CMAKE_OBJDUMP} ${CMAKE_SYSTEM_PROCESSOR})
+            ${CMAKE_OBJDUMP} ${CMAKE_SYSTEM_PROCESSOR} ${PROJECT_VERSION})
 add_test(NAME Binaries.${quillane_build}.SameSourceGivesSameBytes
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/reproducible_build.sh ${CMAKE_SOURCE_DIR}
             ${QUILLANE_BIN_DIR} ${CMAKE_TOOLCHAIN_FILE})

@@ -11,6 +11,10 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 source scripts/wine-env.sh
 quillane_choose_route || exit 1
+# The release at the end is dated by the sources: a date that cannot be had
+# stops the run now, not after every test.
+SOURCE_DATE_EPOCH=$(bash scripts/source-date.sh)
+export SOURCE_DATE_EPOCH
 
 # Every C++ file is laid out as .clang-format says.
 unformatted=$(find app platform registration resources tests tools \( -name '*.cpp' -o -name '*.h' \) |

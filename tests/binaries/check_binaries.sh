@@ -3,13 +3,14 @@
 # processor (x86 for the product) with no link timestamp and no application
 # manifest, importing only DLLs that Windows always loads from the system
 # folder (any other could be planted beside the program). The program itself:
-# a GUI program, with its version record and icon.
-#   check_binaries.sh BIN-FOLDER OBJDUMP x86|AMD64
+# a GUI program, with its version record (for the project's version) and icon.
+#   check_binaries.sh BIN-FOLDER OBJDUMP x86|AMD64 VERSION
 set -euo pipefail
 shopt -s extglob
 bin=$1
 objdump=$2
 format=$([ "$3" = x86 ] && echo pei-i386 || echo pei-x86-64)
+IFS=. read -r major minor patch revision <<<"$4"
 known=' advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll user32.dll '
 failures=0
 fail() { echo "FAIL $*" >&2; failures=$((failures + 1)); }
@@ -30,14 +31,17 @@ done
 program="$bin/QuillaneConfig.exe"
 grep -qE "^Subsystem\s+00000002" <<<"$($objdump -p "$program")" || fail "QuillaneConfig.exe: not a GUI program"
 # The version record: exactly the seven keys, in one U.S. English, Unicode block;
-# version 1.0.0.2 twice, no flags, 32-bit Windows, an application.
+# the version twice as text ("1.00.0002") and twice as numbers, no flags,
+# 32-bit Windows, an application.
+text=$(printf '%d.%02d.%04d' "$major" "$minor" "$revision")
 record=$(wrestool -x --raw --type=16 "$program" | strings -el | tr '\n' '|')
-[[ $record == "VS_VERSION_INFO|StringFileInfo|040904B0|CompanyName|"+([!|])"|LegalCopyright|"+([!|])"|ProductName|Quillane Add-In Configuration|FileVersion|1.00.0002|ProductVersion|1.00.0002|InternalName|QuillaneConfig|OriginalFilename|QuillaneConfig.exe|VarFileInfo|Translation|" ]] ||
+[[ $record == "VS_VERSION_INFO|StringFileInfo|040904B0|CompanyName|"+([!|])"|LegalCopyright|"+([!|])"|ProductName|Quillane Add-In Configuration|FileVersion|$text|ProductVersion|$text|InternalName|QuillaneConfig|OriginalFilename|QuillaneConfig.exe|VarFileInfo|Translation|" ]] ||
   fail "QuillaneConfig.exe: version record holds $record"
 fixed=$(wrestool -x --raw --type=16 "$program" | python3 -c 'import struct, sys
 data = sys.stdin.buffer.read()
 print(*struct.unpack_from("<10I", data, data.find(b"\xbd\x04\xef\xfe") + 4), data[-4:].hex())')
-[ "$fixed" = "65536 65536 2 65536 2 63 0 4 1 0 0904b004" ] || fail "QuillaneConfig.exe: fixed version record $fixed"
+numbers="$((major << 16 | minor)) $((patch << 16 | revision))"
+[ "$fixed" = "65536 $numbers $numbers 63 0 4 1 0 0904b004" ] || fail "QuillaneConfig.exe: fixed version record $fixed"
 # The icon: one 16 x 16 image in 24 bits with a mask, in black, white, grey and navy.
 icon=$(wrestool -x --type=14 "$program" | icotool -l -)
 [ "$icon" = "--icon --index=1 --width=16 --height=16 --bit-depth=24 --palette-size=0" ] || fail "icon: $icon"
