@@ -32,6 +32,12 @@ set_target_properties(vb6stkit_noentry PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR}/noentry
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/noentry-lib)
 
+# A system DLL's look-alike, to be planted beside the program.
+add_standin_library(planted_uxtheme uxtheme tests/standins/PlantedLibrary.cpp "")
+set_target_properties(planted_uxtheme PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR}/planted
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted-lib)
+
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -51,7 +57,7 @@ target_link_libraries(wine_test_support INTERFACE program_driver quillane_platfo
 add_executable(program_tests tests/wine/ProgramTest.cpp)
 target_link_libraries(program_tests PRIVATE wine_test_support GTest::gtest_main)
 target_compile_options(program_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
-add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noentry)
+add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noentry planted_uxtheme)
 
 # The dialog and the platform services in-process: the program's sources, built
 # here in the posix flavour.

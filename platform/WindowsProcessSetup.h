@@ -19,6 +19,8 @@ FARPROC FindLoadedExport(const wchar_t* module, const char* name);
 struct StartUpCalls {
     FindExport findExport = FindLoadedExport;
     UINT(WINAPI* setErrorMode)(UINT mode) = SetErrorMode;
+    BOOL(WINAPI* getVersion)(OSVERSIONINFOW* version) = GetVersionExW;
+    HMODULE(WINAPI* loadLibrary)(const wchar_t* path, HANDLE reserved, DWORD flags) = LoadLibraryExW;
 };
 
 // Prepares the process, first thing at start, before any DLL is loaded:
@@ -26,6 +28,9 @@ struct StartUpCalls {
 //   imports are missing): the failure reaches the program as a failed call;
 // - the current folder is not searched for DLLs; the program's own folder and
 //   the system folder are;
+// - the system DLLs that Windows may later load into the process by bare name
+//   are loaded now from the system folder, so that a look-alike planted beside
+//   the program (in a Downloads folder, say) is never taken in their place;
 // - the process declares itself aware of the system DPI, so that Windows does
 //   not stretch the dialog's bitmap at 125-200 %.
 void PrepareProcess(const StartUpCalls& windows = {});

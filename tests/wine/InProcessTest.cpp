@@ -97,9 +97,11 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
 }
 
-// A Windows of another generation: the newer calls it exports and those of
-// them that refuse, each name followed by a space; and the calls made.
+// A Windows of another generation: its version, the newer calls it exports
+// and those of them that refuse, each name followed by a space; and the calls
+// made.
 struct {
+    DWORD major, minor;
     std::string exports, refusing, calls;
 } simulated;
 
@@ -120,6 +122,20 @@ UINT WINAPI SetMode(UINT mode) {
     Call("SetErrorMode", std::to_string(mode));
     return SetErrorMode(mode);
 }
+BOOL WINAPI ReportVersion(OSVERSIONINFOW* version) {
+    version->dwMajorVersion = simulated.major;
+    version->dwMinorVersion = simulated.minor;
+    return TRUE;
+}
+// Every preload fails, as where a Windows lacks the DLL: nothing else changes.
+HMODULE WINAPI Load(const wchar_t* path, HANDLE, DWORD flags) {
+    wchar_t system[MAX_PATH];
+    const std::wstring folder(system, GetSystemDirectoryW(system, MAX_PATH));
+    std::wstring name = path;
+    if (name.rfind(folder + L'\\', 0) == 0) name.replace(0, folder.size(), L"%system%");
+    Call("LoadLibraryExW", ToUtf8(name) + " " + std::to_string(flags));
+    return nullptr;
+}
 
 FARPROC FindInSimulatedWindows(const wchar_t* module, const char* name) {
     const std::map<std::string, void*> fakes = {
@@ -139,23 +155,32 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
     // Error boxes off first, whatever the Windows: the mode the process was
     // started with (here 2, no fault box) is kept, and 1 and 0x8000 are added.
     const std::string quiet = "SetErrorMode(0) SetErrorMode(32771) ";
-    const std::array<std::string, 4> cases[] = {
-        {"XP SP3", "SetDllDirectoryW ", "", quiet + "SetDllDirectoryW(\"\") "},
-        {"Vista, 7 without KB2533623", "SetDllDirectoryW SetProcessDPIAware ", "",
-         quiet + "SetDllDirectoryW(\"\") SetProcessDPIAware() "},
-        {"8.1", "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ", "",
-         quiet + "SetDefaultDllDirectories(4096) SetProcessDPIAware() "},
-        {"10 1703 and later", all, "",
-         quiet + "SetDefaultDllDirectories(4096) SetProcessDpiAwarenessContext(-2) "},
-        {"the newer calls refuse", all, "SetDefaultDllDirectories SetProcessDpiAwarenessContext ",
-         quiet +
-             "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") SetProcessDpiAwarenessContext(-2) "
-             "SetProcessDPIAware() "},
+    // After the search order, before the window and COM: each system DLL that
+    // may come to be loaded by name, by its full path in the system folder.
+    std::string preload;
+    for (const char* name : {"uxtheme", "dwmapi", "oleacc", "clbcatq", "cryptbase", "ntmarta", "userenv",
+                             "version", "apphelp"})
+        preload += "LoadLibraryExW(%system%\\" + std::string(name) + ".dll 8) ";
+    const std::string dropCurrentFolder = quiet + "SetDllDirectoryW(\"\") " + preload;
+    const std::string defaultDirectories = quiet + "SetDefaultDllDirectories(4096) " + preload;
+    const std::tuple<const char*, DWORD, DWORD, std::string, std::string, std::string> cases[] = {
+        {"XP SP3", 5, 1, "SetDllDirectoryW ", "", dropCurrentFolder},
+        // On Vista, not even with the update that brings it.
+        {"Vista with KB2533623", 6, 0, "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ",
+         "", dropCurrentFolder + "SetProcessDPIAware() "},
+        {"7 without KB2533623", 6, 1, "SetDllDirectoryW SetProcessDPIAware ", "",
+         dropCurrentFolder + "SetProcessDPIAware() "},
+        {"8.1", 6, 3, "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ", "",
+         defaultDirectories + "SetProcessDPIAware() "},
+        {"10 1703 and later", 10, 0, all, "", defaultDirectories + "SetProcessDpiAwarenessContext(-2) "},
+        {"the newer calls refuse", 10, 0, all, "SetDefaultDllDirectories SetProcessDpiAwarenessContext ",
+         quiet + "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") " + preload +
+             "SetProcessDpiAwarenessContext(-2) SetProcessDPIAware() "},
     };
-    for (const auto& [windows, exports, refusing, calls] : cases) {
-        simulated = {exports, refusing, ""};
+    for (const auto& [windows, major, minor, exports, refusing, calls] : cases) {
+        simulated = {major, minor, exports, refusing, ""};
         SetErrorMode(SEM_NOGPFAULTERRORBOX);
-        PrepareProcess({FindInSimulatedWindows, SetMode});
+        PrepareProcess({FindInSimulatedWindows, SetMode, ReportVersion, Load});
         EXPECT_EQ(simulated.calls, calls) << windows;
         EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS |
                                                     SEM_NOOPENFILEERRORBOX))

@@ -76,6 +76,15 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
     // The program runs in the bin folder, which holds the setup toolkit: were
     // the working folder searched for it, the library would be registered.
     ASSERT_TRUE(fs::exists(L"vb6stkit.dll")) << "the tests must run in the bin folder";
+    // Wine takes a uxtheme.dll found beside a program, as Windows would, only
+    // when told to prefer a native one. The toolkit is found beside the program
+    // all the same: there is none in the system folder.
+    const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
+    const wchar_t nativeFirst[] = L"native,builtin";
+    RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme", REG_SZ, nativeFirst, sizeof(nativeFirst));
+    wchar_t system[MAX_PATH];
+    ASSERT_FALSE(fs::exists(fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) /
+                            L"vb6stkit.dll"));
     fs::path deep = scratch_.path / L"deep";
     while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
     const std::vector<fs::path> both = {L"Quillane.dll", L"vb6stkit.dll"};
@@ -84,7 +93,9 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
     // file, or the program shows its one critical message instead of the dialog.
     enum { kAsItIs, kShorter, kMessage };
     const std::tuple<fs::path, std::vector<fs::path>, int> cases[] = {
-        {scratch_.path / L"Quillane Tools", both, kAsItIs},
+        {scratch_.path / L"Quillane Tools",
+         {L"Quillane.dll", L"vb6stkit.dll", L"planted/uxtheme.dll"},
+         kAsItIs},
         {std::wstring(spareDrive) + L"\\", both, kAsItIs},
         {scratch_.path / L"\u03A9mega \u4E2D\u6587", both, kShorter},
         {deep, both, kShorter},
@@ -100,6 +111,8 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         log_.Take();
         // The command line is ignored, whatever it says.
         Program program(Install(folder, files), L"/u /s extra arguments");
+        // The look-alike's trace would be there as soon as it was loaded.
+        const fs::path planted = folder / L"uxtheme.dll.loaded";
         if (outcome == kMessage) {
             ExpectMessageThenEnd(
                 program, L"Could not reference Quillane Add-In. Try registering Quillane.dll first", 16,
@@ -115,7 +128,9 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         EXPECT_TRUE(outcome == kAsItIs ? FromAnsi(paths[0]).native() == library.native()
                                        : fs::equivalent(FromAnsi(paths[0]), library))
             << paths[0];
+        EXPECT_FALSE(fs::exists(planted)) << "the uxtheme.dll beside the program was loaded";
     }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme");
 }
 
 // --- The dialog as the user sees it -----------------------------------------
