@@ -6,10 +6,22 @@
 # changed since. The version is the program's own, from its version record.
 # Every entry carries the sources' date (scripts/source-date.sh), so the same
 # sources always give the same bytes.
-#   scripts/release.sh
+#
+# Given the publisher's certificate, the program is signed before it is
+# zipped (scripts/sign.sh); without one it is not, and the script says so.
+#   [QUILLANE_SIGN_PKCS12=KEY-AND-CHAIN.p12 QUILLANE_SIGN_PASSWORD_FILE=FILE
+#    [QUILLANE_SIGN_TIMESTAMP_URL=URL]] scripts/release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+# Whatever an earlier run left goes first: a release that fails leaves none.
+rm -rf dist
+pkcs12=${QUILLANE_SIGN_PKCS12:-}
+password=${QUILLANE_SIGN_PASSWORD_FILE:-}
+if [[ -n $pkcs12 && -z $password || -z $pkcs12 && -n $password ]]; then
+  echo "Signing needs both QUILLANE_SIGN_PKCS12 and QUILLANE_SIGN_PASSWORD_FILE, not one alone" >&2
+  exit 1
+fi
 # Before anything is built: a date that cannot be had is an error now.
 SOURCE_DATE_EPOCH=$(bash scripts/source-date.sh)
 export SOURCE_DATE_EPOCH
@@ -19,8 +31,15 @@ cmake --build --preset windows --target quillane_program >/dev/null
 program=build/windows/bin/QuillaneConfig.exe
 version=$(bash scripts/exe-version.sh "$program")
 zip=QuillaneConfig-$version.zip
-rm -rf dist && mkdir dist
-python3 - "$program" docs/windows-guide.txt "$version" "dist/$zip" <<'PY'
+staging=$(mktemp -d build/release.XXXXXX)
+trap 'rm -rf "$staging"' EXIT
+if [ -n "$pkcs12" ]; then
+  bash scripts/sign.sh "$program" "$staging/QuillaneConfig.exe"
+else
+  echo "The program is not signed: no certificate was given (QUILLANE_SIGN_PKCS12)."
+  cp "$program" "$staging/QuillaneConfig.exe"
+fi
+python3 - "$staging/QuillaneConfig.exe" docs/windows-guide.txt "$version" "$staging/$zip" <<'PY'
 import os, sys, time, zipfile
 program, guide, version, archive = sys.argv[1:]
 when = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
@@ -35,6 +54,7 @@ with zipfile.ZipFile(archive, "w") as zip:
         entry.create_system, entry.external_attr = 0, 0x20  # made on Windows; attribute "archive"
         zip.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
 PY
-{ (cd dist && sha256sum "$zip"); (cd "$(dirname "$program")" && sha256sum QuillaneConfig.exe); } >dist/SHA256SUMS
+(cd "$staging" && sha256sum "$zip" QuillaneConfig.exe >SHA256SUMS && rm QuillaneConfig.exe)
+chmod 755 "$staging" && mv "$staging" dist
 echo "Release: dist/$zip"
 cat dist/SHA256SUMS

@@ -53,7 +53,9 @@ export QUILLANE_TEST_SPARE_DRIVE="Q:"
 
 ctest --preset "$quillane_preset"
 
-# The release holds the 32-bit program these tests checked.
+# The release holds the 32-bit program these tests checked: signed, with a
+# throwaway certificate, then as it ships without one.
+bash tests/binaries/check_signing.sh "build/$quillane_preset/bin"
 bash scripts/release.sh >/dev/null
 bash tests/binaries/check_release.sh dist build/windows/bin/QuillaneConfig.exe
 
