@@ -4,12 +4,22 @@
 #include "registration/ComponentCheck.h"
 #include "resources/resource.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
 namespace quillane {
 namespace {
 
 constexpr wchar_t kCaption[] = L"Quillane Configuration";
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kWindowExStyle = 0;
+// A fixed single border with title bar, system menu and close box. No modal
+// frame: with one, Windows may leave the icon out of the title bar.
+constexpr DWORD kDialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kDialogExStyle = 0;
+// A template's x of 0x8000 (CW_USEDEFAULT in 16 bits) asks for the window
+// system's default position, as for any new top-level window.
+constexpr short kDefaultPosition = static_cast<short>(0x8000);
 constexpr int kClientWidthTwips = 3555;
 constexpr int kClientHeightTwips = 1305;
 
@@ -17,6 +27,8 @@ constexpr int kClientHeightTwips = 1305;
 constexpr wchar_t kTitleFontFace[] = L"Arial";
 constexpr int kTitleFontCentipoints = 975;
 constexpr COLORREF kTitleTextColour = RGB(0, 0, 192);
+// The least contrast ratio for text of this size (WCAG 2).
+constexpr double kLegibleContrast = 4.5;
 // The system's default dialog font.
 constexpr wchar_t kDialogFontFace[] = L"MS Shell Dlg";
 constexpr int kDialogFontPoints = 8;
@@ -47,6 +59,22 @@ constexpr ControlRow kControls[] = {
      kLabel2Id, SS_CENTER},
 };
 
+// A dialog template with no items: the dialog manager makes the dialog box
+// itself, and its controls are made from the table, in pixels. It names no
+// font, so it is measured in the system font; its size is set once it exists.
+std::vector<WORD> DialogTemplate() {
+    DLGTEMPLATE header{};
+    header.style = kDialogStyle;
+    header.dwExtendedStyle = kDialogExStyle;
+    header.x = kDefaultPosition;
+    std::vector<WORD> words(sizeof(header) / sizeof(WORD));
+    std::memcpy(words.data(), &header, sizeof(header));
+    words.push_back(0);  // no menu
+    words.push_back(0);  // the dialog manager's own class
+    words.insert(words.end(), kCaption, kCaption + std::size(kCaption));
+    return words;
+}
+
 UniqueFont MakeFont(const wchar_t* face, int centipoints, int weight, BYTE charset, int dpiY) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(centipoints, dpiY, 7200);
@@ -57,23 +85,36 @@ UniqueFont MakeFont(const wchar_t* face, int centipoints, int weight, BYTE chars
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
-bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXW windowClass{};
-    if (GetClassInfoExW(instance, kDialogClassName, &windowClass)) return true;
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUILLANE));
-    windowClass.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUILLANE), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kDialogClassName;
-    return RegisterClassExW(&windowClass) != 0;
+// WCAG 2's relative luminance of a colour.
+double Luminance(COLORREF colour) {
+    const auto linear = [](BYTE channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
+}
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    const double lighter = std::max(Luminance(a), Luminance(b));
+    const double darker = std::min(Luminance(a), Luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW highContrast{};
+    highContrast.cbSize = sizeof(highContrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(highContrast), &highContrast, 0) &&
+           (highContrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 }  // namespace
+
+COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText) {
+    const bool legible =
+        !highContrast && ContrastRatio(kTitleTextColour, background) >= kLegibleContrast;
+    return legible ? kTitleTextColour : systemText;
+}
 
 ConfigDialog::ConfigDialog(HINSTANCE instance, PlatformServices& platform)
     : instance_(instance), platform_(platform) {}
@@ -83,27 +124,33 @@ ConfigDialog::~ConfigDialog() {
 }
 
 bool ConfigDialog::Create() {
-    if (!RegisterWindowClass(instance_, WindowProcedure)) return false;
+    const std::vector<WORD> dialogTemplate = DialogTemplate();
+    CreateDialogIndirectParamW(instance_, reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
+                               nullptr, DialogProcedure, reinterpret_cast<LPARAM>(this));
+    return IsOpen() && okButton_ != nullptr;
+}
+
+// Sizes the dialog box from its client area and makes the controls of the
+// table, with their fonts, in tab order.
+void ConfigDialog::OnInit() {
+    SendMessageW(window_, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(IDI_QUILLANE))));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUILLANE),
+                                                     IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                     GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
 
     HDC screen = GetDC(nullptr);
     const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
     const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-
     RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpiX), TwipsToPixels(kClientHeightTwips, dpiY)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    window_ = CreateWindowExW(kWindowExStyle, kDialogClassName, kCaption, kWindowStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                              nullptr, instance_, this);
-    if (!window_) return false;
-    CreateControls(dpiX, dpiY);
-    return okButton_ != nullptr;
-}
+    AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-void ConfigDialog::CreateControls(int dpiX, int dpiY) {
     dialogFont_ = MakeFont(kDialogFontFace, kDialogFontPoints * 100, FW_NORMAL, DEFAULT_CHARSET, dpiY);
     titleFont_ = MakeFont(kTitleFontFace, kTitleFontCentipoints, FW_BOLD, ANSI_CHARSET, dpiY);
-
     HWND byTabIndex[std::size(kControls)] = {};
     for (const ControlRow& row : kControls) {
         const wchar_t* windowClass = row.kind == Kind::PushButton ? L"BUTTON" : L"STATIC";
@@ -122,7 +169,8 @@ void ConfigDialog::CreateControls(int dpiX, int dpiY) {
     for (HWND control : byTabIndex)
         if (control)
             SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    lastFocus_ = okButton_;
+    // Controls made after the template know nothing of a default: tell the dialog manager.
+    SendMessageW(window_, DM_SETDEFID, kOkId, 0);
 }
 
 void ConfigDialog::Load() { RunComponentCheck(platform_, window_); }
@@ -131,7 +179,7 @@ bool ConfigDialog::IsOpen() const { return window_ != nullptr; }
 
 void ConfigDialog::Show(int showCommand) {
     ShowWindow(window_, showCommand);
-    SetFocus(okButton_);
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(okButton_), TRUE);
     UpdateWindow(window_);
 }
 
@@ -145,15 +193,14 @@ int ConfigDialog::RunUntilClosed() {
     return failure_ ? 1 : 0;
 }
 
-LRESULT CALLBACK ConfigDialog::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* dialog =
-            static_cast<ConfigDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+INT_PTR CALLBACK ConfigDialog::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<ConfigDialog*>(lParam);
         dialog->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
     }
-    auto* dialog = reinterpret_cast<ConfigDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!dialog) return DefWindowProcW(window, message, wParam, lParam);
+    auto* dialog = reinterpret_cast<ConfigDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!dialog) return FALSE;
 
     // No exception may unwind through Windows: a failure that escapes a handler
     // closes the dialog, and the program then ends with a failure status.
@@ -162,33 +209,44 @@ LRESULT CALLBACK ConfigDialog::WindowProcedure(HWND window, UINT message, WPARAM
     } catch (...) {
         dialog->failure_ = std::current_exception();
         if (IsWindow(window)) DestroyWindow(window);
-        return 0;
+        return TRUE;
     }
 }
 
-LRESULT ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+// What is not handled here (FALSE) the dialog manager does: Enter, Tab, the
+// default button, and the focus kept while the user is in another window.
+INT_PTR ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_INITDIALOG:
+        OnInit();
+        return FALSE;  // the focus is set when the dialog is shown
     case WM_COMMAND:
+        // Esc arrives as IDCANCEL, which no control has: it presses nothing.
         if (HIWORD(wParam) == BN_CLICKED) {
             if (LOWORD(wParam) == kOkId) OnOk();
             if (LOWORD(wParam) == kCancelId) OnCancel();
         }
-        return 0;
-    case DM_GETDEFID:
-        return MAKELRESULT(kOkId, DC_HASDEFID);
-    case WM_ACTIVATE:
-        OnActivate(wParam);
-        return 0;
+        return TRUE;
+    case WM_CLOSE:
+        // The close box and Close on the system menu; the dialog manager would
+        // turn them into IDCANCEL, which presses nothing.
+        OnCancel();
+        return TRUE;
     case WM_CTLCOLORSTATIC:
         return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // The user chose other colours, or high contrast: draw the text anew.
+        InvalidateRect(window_, nullptr, TRUE);
+        return FALSE;
     case WM_DESTROY:
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window_, DWLP_USER, 0);
         window_ = nullptr;
         // With the one window gone, the program ends.
         PostQuitMessage(failure_ ? 1 : 0);
-        return 0;
+        return FALSE;
     default:
-        return DefWindowProcW(window_, message, wParam, lParam);
+        return FALSE;
     }
 }
 
@@ -199,21 +257,13 @@ void ConfigDialog::OnOk() {
 
 void ConfigDialog::OnCancel() { platform_.CloseDialog(window_); }
 
-// Keeps the focus where it was when the user switches away and back.
-void ConfigDialog::OnActivate(WPARAM wParam) {
-    if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
-    } else if (lastFocus_ && IsWindow(lastFocus_)) {
-        SetFocus(lastFocus_);
-    }
-}
-
-LRESULT ConfigDialog::OnControlColour(HDC dc, HWND control) {
-    const bool title = GetDlgCtrlID(control) == kLabel1Id;
-    SetTextColor(dc, title ? kTitleTextColour : GetSysColor(COLOR_BTNTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+INT_PTR ConfigDialog::OnControlColour(HDC dc, HWND control) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    SetTextColor(
+        dc, GetDlgCtrlID(control) == kLabel1Id ? TitleTextColour(HighContrastOn(), face, text) : text);
+    SetBkColor(dc, face);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 }  // namespace quillane

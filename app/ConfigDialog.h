@@ -19,10 +19,16 @@ enum ControlId : int {
     kLabel2Id = 103,
 };
 
-inline constexpr wchar_t kDialogClassName[] = L"QuillaneConfig";
+// Label1's text colour on a background: its own dark blue wherever that is
+// legible, that is outside high-contrast mode and at a contrast ratio of at
+// least 4.5:1 (WCAG 2), and the system's text colour elsewhere.
+COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText);
 
-// The program's one window. It asks the add-in's component check to run before
-// it is first shown, and registers the add-in when OK is pressed.
+// The program's one window: a dialog box of Windows' dialog manager, which
+// gives it the default button, the keyboard, the focus kept across activation
+// and the role that assistive technology knows. It asks the add-in's component
+// check to run before it is first shown, and registers the add-in when OK is
+// pressed.
 class ConfigDialog {
 public:
     ConfigDialog(HINSTANCE instance, PlatformServices& platform);
@@ -30,7 +36,7 @@ public:
     ConfigDialog& operator=(const ConfigDialog&) = delete;
     ~ConfigDialog();
 
-    // Creates the window and its controls, all hidden. False if Windows refused.
+    // Creates the dialog box and its controls, all hidden. False if Windows refused.
     bool Create();
     // The load step: the component check, which may close the dialog.
     void Load();
@@ -46,19 +52,17 @@ public:
     std::exception_ptr failure() const { return failure_; }
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateControls(int dpiX, int dpiY);
+    static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInit();
     void OnOk();
     void OnCancel();
-    void OnActivate(WPARAM wParam);
-    LRESULT OnControlColour(HDC dc, HWND control);
+    INT_PTR OnControlColour(HDC dc, HWND control);
 
     HINSTANCE instance_;
     PlatformServices& platform_;
     HWND window_ = nullptr;
     HWND okButton_ = nullptr;
-    HWND lastFocus_ = nullptr;
     UniqueFont dialogFont_;
     UniqueFont titleFont_;
     std::exception_ptr failure_;

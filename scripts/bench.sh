@@ -22,11 +22,11 @@ quillane_start_virtual_display
 quillane_start_wine "$PWD/build/$quillane_preset/wineprefix"
 # The add-in is registered once, as after a first run; every measured run then
 # finds it registered.
-wine "$bin/startup_bench.exe" "$work/QuillaneConfig.exe" QuillaneConfig 1 >/dev/null
+wine "$bin/startup_bench.exe" "$work/QuillaneConfig.exe" "Quillane Configuration" 1 >/dev/null
 
 echo "QuillaneConfig.exe, $runs runs (ms):"
-wine "$bin/startup_bench.exe" "$work/QuillaneConfig.exe" QuillaneConfig "$runs" | tr -d '\r' | sed 's/^/    /'
+wine "$bin/startup_bench.exe" "$work/QuillaneConfig.exe" "Quillane Configuration" "$runs" | tr -d '\r' | sed 's/^/    /'
 echo "minimal Win32 window, $runs runs (ms):"
-wine "$bin/startup_bench.exe" "$work/minimal_window.exe" MinimalWindow "$runs" | tr -d '\r' | sed 's/^/    /'
+wine "$bin/startup_bench.exe" "$work/minimal_window.exe" Minimal "$runs" | tr -d '\r' | sed 's/^/    /'
 echo "sizes (bytes): QuillaneConfig.exe $(stat -c %s "$bin/QuillaneConfig.exe"), minimal_window.exe $(stat -c %s "$bin/minimal_window.exe")"
 wine reg delete 'HKCR\CLSID\{F3FAB5F4-5689-11D5-816A-444553540000}' /f >/dev/null 2>&1 || true

@@ -22,6 +22,9 @@ namespace quillane::driver {
 
 using namespace std::chrono_literals;
 
+// The caption of the program's dialog, as the user sees it.
+inline constexpr wchar_t kDialogCaption[] = L"Quillane Configuration";
+
 inline std::string ToUtf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
 
 inline std::wstring WindowText(HWND window) {
@@ -66,20 +69,20 @@ public:
         CloseHandle(process_.hProcess);
     }
 
-    // Waits for a visible top-level window of the class; nullptr when none came.
-    HWND WaitForWindow(const wchar_t* className) const {
-        HWND found = nullptr;
+    // Waits for a visible top-level window of the program that is a dialog box
+    // (Windows' class #32770) whose caption is `caption`, or when `isCaption`
+    // is false, is not; nullptr when none came before the program ended.
+    HWND WaitForDialogBox(const wchar_t* caption, bool isCaption = true) const {
+        DialogBoxSearch search{process_.dwProcessId, caption, isCaption, nullptr};
         WaitUntil([&] {
-            DWORD owner = 0;
-            found = FindWindowW(className, nullptr);
-            if (found) GetWindowThreadProcessId(found, &owner);
-            if (owner != process_.dwProcessId || !IsWindowVisible(found)) found = nullptr;
-            return found || WaitForExit(0ms);
+            EnumWindows(FindDialogBox, reinterpret_cast<LPARAM>(&search));
+            return search.found || WaitForExit(0ms);
         });
-        return found;
+        return search.found;
     }
-    HWND WaitForDialog() const { return WaitForWindow(L"QuillaneConfig"); }
-    HWND WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
+    HWND WaitForDialog() const { return WaitForDialogBox(kDialogCaption); }
+    // A message box: any other dialog box of the program's.
+    HWND WaitForMessageBox() const { return WaitForDialogBox(kDialogCaption, false); }
 
     // The exit status, or nothing if it still runs after `timeout`.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 10s) const {
@@ -104,13 +107,31 @@ public:
     }
 
 private:
+    struct DialogBoxSearch {
+        DWORD process;
+        const wchar_t* caption;
+        bool isCaption;
+        HWND found;
+    };
+    static BOOL CALLBACK FindDialogBox(HWND window, LPARAM context) {
+        auto& search = *reinterpret_cast<DialogBoxSearch*>(context);
+        DWORD owner = 0;
+        wchar_t className[16] = {};
+        GetWindowThreadProcessId(window, &owner);
+        GetClassNameW(window, className, 16);
+        if (owner == search.process && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0 &&
+            (WindowText(window) == search.caption) == search.isCaption)
+            search.found = window;
+        return !search.found;
+    }
+
     // The loader's process is a Unix one: the program is found by its dialog,
     // which it creates, hidden, before anything else, in a process running exe.
     void FindStartedByLoader(const std::wstring& exe) {
         CloseHandle(std::exchange(process_.hProcess, nullptr));
         WaitUntil([&] {
             for (HWND w = nullptr;
-                 !process_.hProcess && (w = FindWindowExW(nullptr, w, L"QuillaneConfig", nullptr));) {
+                 !process_.hProcess && (w = FindWindowExW(nullptr, w, L"#32770", kDialogCaption));) {
                 process_.dwThreadId = GetWindowThreadProcessId(w, &process_.dwProcessId);
                 process_.hProcess =
                     OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,

@@ -1,5 +1,5 @@
 // Measures the time from starting a program to its first visible window.
-//   startup_bench PROGRAM.exe WINDOW-CLASS RUNS
+//   startup_bench PROGRAM.exe WINDOW-CAPTION RUNS
 // Prints each run's time in milliseconds and the median. Every run's window is
 // closed with WM_CLOSE and the process waited for before the next starts.
 
@@ -12,7 +12,7 @@ using namespace quillane::driver;
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) {
-        std::printf("usage: startup_bench PROGRAM.exe WINDOW-CLASS RUNS\n");
+        std::printf("usage: startup_bench PROGRAM.exe WINDOW-CAPTION RUNS\n");
         return 1;
     }
     const int runs = _wtoi(argv[3]);
@@ -26,7 +26,7 @@ int wmain(int argc, wchar_t** argv) {
         HWND window = nullptr;
         // Poll without sleeping: the figure should be the program's, not the poll's.
         while (!window && !program.WaitForExit(0ms)) {
-            window = FindWindowW(argv[2], nullptr);
+            window = FindWindowW(nullptr, argv[2]);
             if (window && !IsWindowVisible(window)) window = nullptr;
         }
         QueryPerformanceCounter(&shown);

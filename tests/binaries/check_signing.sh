@@ -19,10 +19,8 @@ export SOURCE_DATE_EPOCH
 cd "$work"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Throwaway Authority" \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/CN=Throwaway Publisher" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile signer.ext \
-  -out signer.pem 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -days 2 -CA ca.pem -CAkey ca.key \
+  -subj "/CN=Throwaway Publisher" -addext "basicConstraints=CA:FALSE" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
 echo "right $RANDOM" >password
 echo wrong >wrong
 openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.p12 -passout file:password
@@ -46,7 +44,7 @@ else
     bash "$root/scripts/sign.sh" "$bin/QuillaneConfig.exe" shown/QuillaneConfig.exe
 fi
 cp "$bin/Quillane.dll" "$bin/vb6stkit.dll" shown/
-wine "$bin/startup_bench.exe" "$(wine winepath -w shown/QuillaneConfig.exe)" QuillaneConfig 1 >said 2>&1 ||
+wine "$bin/startup_bench.exe" "$(wine winepath -w shown/QuillaneConfig.exe)" "Quillane Configuration" 1 >said 2>&1 ||
   fail "the signed program showed no dialog: $(cat said)"
 wine reg delete 'HKCR\CLSID\{F3FAB5F4-5689-11D5-816A-444553540000}' /f >/dev/null 2>&1
 echo "the signed release checks out, and the signed program shows its dialog"

@@ -58,6 +58,9 @@ TEST(Dialog, FontsAndAFailureEscapingOk_ClosesTheDialogAndEndsWithStatus1) {
                            title ? ANSI_CHARSET : DEFAULT_CHARSET))
                 << "control " << id;
         }
+        // The program's icon, big (Alt+Tab) and small (the title bar).
+        for (WPARAM size : {ICON_BIG, ICON_SMALL})
+            EXPECT_NE(SendMessageW(dialog.window(), WM_GETICON, size, 0), 0) << "icon " << size;
         dialog.Show(SW_SHOWNORMAL);
         PostMessageW(GetDlgItem(dialog.window(), IDOK), BM_CLICK, 0, 0);
         EXPECT_EQ(dialog.RunUntilClosed(), 1);
@@ -95,6 +98,20 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     EXPECT_TRUE(log.Take().empty());
     EXPECT_NE(platform.DLLSelfRegister(tooLong / L"Quillane.dll"), 0);
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
+}
+
+TEST(Dialog, Label1KeepsItsBlueOnlyWhereItIsLegible) {
+    const COLORREF blue = RGB(0, 0, 192), text = RGB(1, 2, 3);
+    // The face colour, whether high contrast is on, and Label1's text colour.
+    const std::tuple<COLORREF, bool, COLORREF> cases[] = {
+        {RGB(240, 240, 240), false, blue},  // Windows' faces since Vista
+        {RGB(159, 159, 159), false, blue},  // 4.5:1
+        {RGB(158, 158, 158), false, text},  // just under
+        {RGB(240, 240, 240), true, text},   // high contrast with light faces
+    };
+    for (const auto& [face, highContrast, colour] : cases)
+        EXPECT_EQ(TitleTextColour(highContrast, face, text), colour)
+            << std::hex << face << " " << highContrast;
 }
 
 // A Windows of another generation: its version, the newer calls it exports
@@ -168,8 +185,6 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
         // On Vista, not even with the update that brings it.
         {"Vista with KB2533623", 6, 0, "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ",
          "", dropCurrentFolder + "SetProcessDPIAware() "},
-        {"7 without KB2533623", 6, 1, "SetDllDirectoryW SetProcessDPIAware ", "",
-         dropCurrentFolder + "SetProcessDPIAware() "},
         {"8.1", 6, 3, "SetDefaultDllDirectories SetDllDirectoryW SetProcessDPIAware ", "",
          defaultDirectories + "SetProcessDPIAware() "},
         {"10 1703 and later", 10, 0, all, "", defaultDirectories + "SetProcessDpiAwarenessContext(-2) "},

@@ -2,6 +2,7 @@
 // with the stand-in add-in library and setup toolkit beside it.
 
 #include "app/ConfigDialog.h"
+#include "platform/WindowsLibraries.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace quillane {
@@ -19,7 +21,10 @@ using namespace wine;
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+    void TearDown() override {
+        Reset();
+        for (const auto& [name, colour] : coloursBefore_) SetColour(name.c_str(), colour.c_str());
+    }
     static void Reset() {
         UnregisterAddInClass();
         fs::remove_all(AddInListPath());
@@ -29,6 +34,13 @@ protected:
     // The display resolution that Wine gives programs started from now on.
     static void SetLogPixels(DWORD dpi) {
         RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, 4);
+    }
+
+    // One of the colour scheme's colours, "R G B", for programs started from now on.
+    static constexpr wchar_t kColours[] = L"Control Panel\\Colors";
+    static void SetColour(const wchar_t* name, const wchar_t* colour) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kColours, name, REG_SZ, colour,
+                        static_cast<DWORD>((wcslen(colour) + 1) * sizeof(wchar_t)));
     }
 
     // Puts the program and `files` of the bin folder in `folder`, or in a new one.
@@ -55,13 +67,14 @@ protected:
         EXPECT_EQ(view.iconKind, kind);
         EXPECT_EQ(view.owner, owner);
         EXPECT_EQ(view.buttons, std::vector<int>{IDOK}) << "OK must be the only button";
-        EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"QuillaneConfig", nullptr)))
+        EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"#32770", kDialogCaption)))
             << "dialog shown";
         EXPECT_FALSE(program.WaitForExit(0ms)) << "ended before the message was dismissed";
         PressMessageBoxOk(box);
         EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
     }
 
+    std::vector<std::pair<std::wstring, std::wstring>> coloursBefore_;
     ScratchFolder scratch_{L"program"};
     SelfRegisterLog log_{scratch_.path};
     int installs_ = 0;
@@ -82,9 +95,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
     const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
     const wchar_t nativeFirst[] = L"native,builtin";
     RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme", REG_SZ, nativeFirst, sizeof(nativeFirst));
-    wchar_t system[MAX_PATH];
-    ASSERT_FALSE(fs::exists(fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) /
-                            L"vb6stkit.dll"));
+    ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll")));
     fs::path deep = scratch_.path / L"deep";
     while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
     const std::vector<fs::path> both = {L"Quillane.dll", L"vb6stkit.dll"};
@@ -111,8 +122,6 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         log_.Take();
         // The command line is ignored, whatever it says.
         Program program(Install(folder, files), L"/u /s extra arguments");
-        // The look-alike's trace would be there as soon as it was loaded.
-        const fs::path planted = folder / L"uxtheme.dll.loaded";
         if (outcome == kMessage) {
             ExpectMessageThenEnd(
                 program, L"Could not reference Quillane Add-In. Try registering Quillane.dll first", 16,
@@ -128,7 +137,8 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         EXPECT_TRUE(outcome == kAsItIs ? FromAnsi(paths[0]).native() == library.native()
                                        : fs::equivalent(FromAnsi(paths[0]), library))
             << paths[0];
-        EXPECT_FALSE(fs::exists(planted)) << "the uxtheme.dll beside the program was loaded";
+        // The look-alike leaves this trace once it is loaded.
+        EXPECT_FALSE(fs::exists(folder / L"uxtheme.dll.loaded")) << "the planted uxtheme.dll was loaded";
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme");
 }
@@ -166,15 +176,22 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
     HWND dialog = program.WaitForDialog();
     ASSERT_NE(dialog, nullptr);
 
-    // Fixed border, title bar, system menu and close box; no minimize or
+    // Found by its caption: a fixed border, title bar, system menu and close box; no minimize or
     // maximize; the client area and each control where the layout puts them,
     // in twips turned to pixels at this resolution.
     auto pixels = [dpi](int twips) -> LONG { return MulDiv(twips, dpi, 1440); };
-    EXPECT_EQ(WindowText(dialog), L"Quillane Configuration");
+    // Where the window system puts any new window, as it does one made here:
+    // not centred.
+    HWND anyWindow = CreateWindowExW(0, L"STATIC", L"", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 99, 99,
+                                     nullptr, nullptr, nullptr, nullptr);
+    RECT rect, expected;
+    GetWindowRect(dialog, &rect);
+    GetWindowRect(anyWindow, &expected);
+    DestroyWindow(anyWindow);
+    EXPECT_EQ(std::pair(rect.left, rect.top), std::pair(expected.left, expected.top));
     const LONG frame =
         WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP;
     EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & frame, WS_CAPTION | WS_SYSMENU);
-    RECT rect;
     GetClientRect(dialog, &rect);
     EXPECT_EQ(std::pair(rect.right, rect.bottom), std::pair(pixels(3555), pixels(1305)));
     const std::tuple<int, const wchar_t*, std::array<int, 4>, LONG> controls[] = {
@@ -219,6 +236,53 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
+
+// WCAG 2's contrast ratio of two colours, from their relative luminance.
+double ContrastRatio(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        double sum = 0;
+        for (auto [v, weight] : {std::pair(GetRValue(c) / 255.0, 0.2126),
+                                 {GetGValue(c) / 255.0, 0.7152},
+                                 {GetBValue(c) / 255.0, 0.0722}})
+            sum += weight * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        return sum;
+    };
+    const auto [darker, lighter] = std::minmax(luminance(a), luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
+    // Windows' "High Contrast Black": faces and windows black, their text white,
+    // grey text green. Programs started from now on take it from the registry.
+    for (const auto& [name, colour] : {std::pair(L"ButtonFace", L"0 0 0"),
+                                       {L"ButtonText", L"255 255 255"},
+                                       {L"Window", L"0 0 0"},
+                                       {L"WindowText", L"255 255 255"},
+                                       {L"GrayText", L"0 255 0"}}) {
+        wchar_t before[16] = {};
+        DWORD size = sizeof(before);
+        RegGetValueW(HKEY_CURRENT_USER, kColours, name, RRF_RT_REG_SZ, nullptr, before, &size);
+        coloursBefore_.emplace_back(name, before);
+        SetColour(name, colour);
+    }
+    Program program(Install());
+    HWND dialog = program.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    for (int id : {kLabel1Id, kLabel2Id}) {
+        RECT rect;
+        GetWindowRect(GetDlgItem(dialog, id), &rect);
+        // The text's starkest pixel against the label's corner, which is background.
+        COLORREF background = 0;
+        double best = 0;
+        EXPECT_TRUE(WaitUntil([&] {
+            const std::vector<COLORREF> pixels = CaptureScreen(rect);
+            background = pixels.front();
+            for (COLORREF pixel : pixels) best = std::max(best, ContrastRatio(pixel, background));
+            return background == RGB(0, 0, 0) && best >= 4.5;
+        })) << "label "
+            << id << ": text at most " << best << ":1 against " << std::hex << background;
+    }
+}
 
 // --- Keyboard, buttons and the close box ------------------------------------
 
