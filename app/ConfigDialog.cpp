@@ -95,12 +95,6 @@ double Luminance(COLORREF colour) {
            0.0722 * linear(GetBValue(colour));
 }
 
-double ContrastRatio(COLORREF a, COLORREF b) {
-    const double lighter = std::max(Luminance(a), Luminance(b));
-    const double darker = std::min(Luminance(a), Luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
-}
-
 bool HighContrastOn() {
     HIGHCONTRASTW highContrast{};
     highContrast.cbSize = sizeof(highContrast);
@@ -109,6 +103,11 @@ bool HighContrastOn() {
 }
 
 }  // namespace
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    const auto [darker, lighter] = std::minmax(Luminance(a), Luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
 
 COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText) {
     const bool legible =

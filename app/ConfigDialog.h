@@ -19,6 +19,9 @@ enum ControlId : int {
     kLabel2Id = 103,
 };
 
+// WCAG 2's contrast ratio of two colours, from 1:1 to 21:1.
+double ContrastRatio(COLORREF a, COLORREF b);
+
 // Label1's text colour on a background: its own dark blue wherever that is
 // legible, that is outside high-contrast mode and at a contrast ratio of at
 // least 4.5:1 (WCAG 2), and the system's text colour elsewhere.

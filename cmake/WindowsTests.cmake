@@ -55,7 +55,7 @@ target_link_libraries(wine_test_support INTERFACE program_driver quillane_platfo
 
 # The whole program, driven from outside.
 add_executable(program_tests tests/wine/ProgramTest.cpp)
-target_link_libraries(program_tests PRIVATE wine_test_support GTest::gtest_main)
+target_link_libraries(program_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
 target_compile_options(program_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
 add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noentry planted_uxtheme)
 

@@ -5,6 +5,7 @@
 // older or newer than Wine.
 
 #include "app/ConfigDialog.h"
+#include "platform/WindowsLibraries.h"
 #include "platform/WindowsPlatformServices.h"
 #include "platform/WindowsProcessSetup.h"
 #include "registration/ComponentCheck.h"
@@ -146,10 +147,9 @@ BOOL WINAPI ReportVersion(OSVERSIONINFOW* version) {
 }
 // Every preload fails, as where a Windows lacks the DLL: nothing else changes.
 HMODULE WINAPI Load(const wchar_t* path, HANDLE, DWORD flags) {
-    wchar_t system[MAX_PATH];
-    const std::wstring folder(system, GetSystemDirectoryW(system, MAX_PATH));
+    const std::wstring folder = SystemLibraryPath(L"");
     std::wstring name = path;
-    if (name.rfind(folder + L'\\', 0) == 0) name.replace(0, folder.size(), L"%system%");
+    if (name.rfind(folder, 0) == 0) name.replace(0, folder.size(), L"%system%\\");
     Call("LoadLibraryExW", ToUtf8(name) + " " + std::to_string(flags));
     return nullptr;
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 
 namespace quillane {
@@ -236,20 +235,6 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
-
-// WCAG 2's contrast ratio of two colours, from their relative luminance.
-double ContrastRatio(COLORREF a, COLORREF b) {
-    auto luminance = [](COLORREF c) {
-        double sum = 0;
-        for (auto [v, weight] : {std::pair(GetRValue(c) / 255.0, 0.2126),
-                                 {GetGValue(c) / 255.0, 0.7152},
-                                 {GetBValue(c) / 255.0, 0.0722}})
-            sum += weight * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
-        return sum;
-    };
-    const auto [darker, lighter] = std::minmax(luminance(a), luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
-}
 
 TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // Windows' "High Contrast Black": faces and windows black, their text white,
