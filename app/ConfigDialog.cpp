@@ -105,8 +105,10 @@ bool HighContrastOn() {
 }  // namespace
 
 double ContrastRatio(COLORREF a, COLORREF b) {
-    const auto [darker, lighter] = std::minmax(Luminance(a), Luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
+    // Both by value: std::minmax of two temporaries hands back references to
+    // them, which die with the statement.
+    const double first = Luminance(a), second = Luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText) {
