@@ -4,95 +4,44 @@
 #include "registration/ComponentCheck.h"
 #include "resources/resource.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <vector>
-
 namespace quillane {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Quillane Configuration";
-// A fixed single border with title bar, system menu and close box. No modal
-// frame: with one, Windows may leave the icon out of the title bar.
-constexpr DWORD kDialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+static_assert(kOkId == IDOK && kCancelId != IDCANCEL);
+static_assert(kDialogStyle == (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU));
 constexpr DWORD kDialogExStyle = 0;
-// A template's x of 0x8000 (CW_USEDEFAULT in 16 bits) asks for the window
-// system's default position, as for any new top-level window.
-constexpr short kDefaultPosition = static_cast<short>(0x8000);
-constexpr int kClientWidthTwips = 3555;
-constexpr int kClientHeightTwips = 1305;
 
-// Label1 stands out: Arial 9.75 point bold, in dark blue.
+// Label1 stands out: Arial 9.75 point bold.
 constexpr wchar_t kTitleFontFace[] = L"Arial";
 constexpr int kTitleFontCentipoints = 975;
-constexpr COLORREF kTitleTextColour = RGB(0, 0, 192);
-// The least contrast ratio for text of this size (WCAG 2).
-constexpr double kLegibleContrast = 4.5;
 // The system's default dialog font.
 constexpr wchar_t kDialogFontFace[] = L"MS Shell Dlg";
-constexpr int kDialogFontPoints = 8;
+constexpr int kDialogFontCentipoints = 800;
 
-// Twips (1440 to the inch) to pixels at `dpi`.
-int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
-enum class Kind { PushButton, Label };
-
-struct ControlRow {
-    const wchar_t* name;
-    Kind kind;
-    const wchar_t* caption;
-    int left, top, width, height;  // twips, in the client area
-    int tabIndex;
-    int id;
-    DWORD style;
-};
-
-// Created in this order; the tab index decides the focus order.
-constexpr ControlRow kControls[] = {
-    {L"cmdCancel", Kind::PushButton, L"Cancel", 1860, 840, 1035, 375, 1, kCancelId,
-     WS_TABSTOP | BS_PUSHBUTTON},
-    {L"cmdOK", Kind::PushButton, L"OK", 660, 840, 1035, 375, 0, kOkId, WS_TABSTOP | BS_DEFPUSHBUTTON},
-    {L"Label1", Kind::Label, L"Quillane Add-In Configuration", 60, 60, 3435, 255, 3, kLabel1Id,
-     SS_CENTER},
-    {L"Label2", Kind::Label, L"Click OK to register the Quillane Add-In.", 60, 360, 3435, 375, 2,
-     kLabel2Id, SS_CENTER},
-};
-
-// A dialog template with no items: the dialog manager makes the dialog box
-// itself, and its controls are made from the table, in pixels. It names no
-// font, so it is measured in the system font; its size is set once it exists.
-std::vector<WORD> DialogTemplate() {
-    DLGTEMPLATE header{};
-    header.style = kDialogStyle;
-    header.dwExtendedStyle = kDialogExStyle;
-    header.x = kDefaultPosition;
-    std::vector<WORD> words(sizeof(header) / sizeof(WORD));
-    std::memcpy(words.data(), &header, sizeof(header));
-    words.push_back(0);  // no menu
-    words.push_back(0);  // the dialog manager's own class
-    words.insert(words.end(), kCaption, kCaption + std::size(kCaption));
-    return words;
+// A row's window class and style.
+const wchar_t* WindowClass(ControlKind kind) {
+    return kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+}
+DWORD ControlStyle(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::Button:
+        return WS_TABSTOP | BS_PUSHBUTTON;
+    case ControlKind::DefaultButton:
+        return WS_TABSTOP | BS_DEFPUSHBUTTON;
+    case ControlKind::Label:
+        return SS_CENTER;
+    }
+    return 0;
 }
 
 UniqueFont MakeFont(const wchar_t* face, int centipoints, int weight, BYTE charset, int dpiY) {
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(centipoints, dpiY, 7200);
+    font.lfHeight = FontHeight(centipoints, dpiY);
     font.lfWeight = weight;
     font.lfCharSet = charset;
     font.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
     return UniqueFont(CreateFontIndirectW(&font));
-}
-
-// WCAG 2's relative luminance of a colour.
-double Luminance(COLORREF colour) {
-    const auto linear = [](BYTE channel) {
-        const double c = channel / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
-           0.0722 * linear(GetBValue(colour));
 }
 
 bool HighContrastOn() {
@@ -104,19 +53,6 @@ bool HighContrastOn() {
 
 }  // namespace
 
-double ContrastRatio(COLORREF a, COLORREF b) {
-    // Both by value: std::minmax of two temporaries hands back references to
-    // them, which die with the statement.
-    const double first = Luminance(a), second = Luminance(b);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
-}
-
-COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText) {
-    const bool legible =
-        !highContrast && ContrastRatio(kTitleTextColour, background) >= kLegibleContrast;
-    return legible ? kTitleTextColour : systemText;
-}
-
 ConfigDialog::ConfigDialog(HINSTANCE instance, PlatformServices& platform)
     : instance_(instance), platform_(platform) {}
 
@@ -125,7 +61,10 @@ ConfigDialog::~ConfigDialog() {
 }
 
 bool ConfigDialog::Create() {
-    const std::vector<WORD> dialogTemplate = DialogTemplate();
+    // A DLGTEMPLATE must be aligned on a DWORD: the array's own alignment is
+    // only a WORD's.
+    alignas(DWORD) const std::array<std::uint16_t, kDialogTemplateWords> dialogTemplate =
+        DialogTemplate();
     CreateDialogIndirectParamW(instance_, reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
                                nullptr, DialogProcedure, reinterpret_cast<LPARAM>(this));
     return IsOpen() && okButton_ != nullptr;
@@ -145,31 +84,29 @@ void ConfigDialog::OnInit() {
     const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
     const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpiX), TwipsToPixels(kClientHeightTwips, dpiY)};
+    const PixelRect client = ClientArea(dpiX, dpiY);
+    RECT frame{0, 0, client.width, client.height};
     AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
     SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    dialogFont_ = MakeFont(kDialogFontFace, kDialogFontPoints * 100, FW_NORMAL, DEFAULT_CHARSET, dpiY);
+    dialogFont_ = MakeFont(kDialogFontFace, kDialogFontCentipoints, FW_NORMAL, DEFAULT_CHARSET, dpiY);
     titleFont_ = MakeFont(kTitleFontFace, kTitleFontCentipoints, FW_BOLD, ANSI_CHARSET, dpiY);
-    HWND byTabIndex[std::size(kControls)] = {};
     for (const ControlRow& row : kControls) {
-        const wchar_t* windowClass = row.kind == Kind::PushButton ? L"BUTTON" : L"STATIC";
-        HWND control =
-            CreateWindowExW(0, windowClass, row.caption, WS_CHILD | WS_VISIBLE | row.style,
-                            TwipsToPixels(row.left, dpiX), TwipsToPixels(row.top, dpiY),
-                            TwipsToPixels(row.width, dpiX), TwipsToPixels(row.height, dpiY), window_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
+        const PixelRect area = ControlArea(row, dpiX, dpiY);
+        HWND control = CreateWindowExW(
+            0, WindowClass(row.kind), row.caption, WS_CHILD | WS_VISIBLE | ControlStyle(row.kind),
+            area.left, area.top, area.width, area.height, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
         if (!control) continue;
         HFONT font = row.id == kLabel1Id ? titleFont_.get() : dialogFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        byTabIndex[row.tabIndex] = control;
         if (row.id == kOkId) okButton_ = control;
     }
     // The dialog manager moves the focus in z-order: put the controls in tab order.
-    for (HWND control : byTabIndex)
-        if (control)
-            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (const ControlRow* row : TabOrder())
+        SetWindowPos(GetDlgItem(window_, row->id), HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // Controls made after the template know nothing of a default: tell the dialog manager.
     SendMessageW(window_, DM_SETDEFID, kOkId, 0);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/DialogLayout.h"
+#include "app/TitleColour.h"
 #include "platform/PlatformServices.h"
 #include "platform/WindowsHandles.h"
 
@@ -8,24 +10,6 @@
 #include <exception>
 
 namespace quillane {
-
-// Control identifiers. OK is IDOK so that Enter presses it; Cancel is not
-// IDCANCEL, so that Esc (which the dialog manager turns into IDCANCEL) presses
-// nothing.
-enum ControlId : int {
-    kOkId = IDOK,
-    kCancelId = 101,
-    kLabel1Id = 102,
-    kLabel2Id = 103,
-};
-
-// WCAG 2's contrast ratio of two colours, from 1:1 to 21:1.
-double ContrastRatio(COLORREF a, COLORREF b);
-
-// Label1's text colour on a background: its own dark blue wherever that is
-// legible, that is outside high-contrast mode and at a contrast ratio of at
-// least 4.5:1 (WCAG 2), and the system's text colour elsewhere.
-COLORREF TitleTextColour(bool highContrast, COLORREF background, COLORREF systemText);
 
 // The program's one window: a dialog box of Windows' dialog manager, which
 // gives it the default button, the keyboard, the focus kept across activation

@@ -28,7 +28,7 @@ add_library(quillane_platform STATIC
 target_include_directories(quillane_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(quillane_platform PRIVATE ${warnings})
 target_compile_definitions(quillane_platform PRIVATE ${xp_api})
-target_link_libraries(quillane_platform PUBLIC ole32 user32)
+target_link_libraries(quillane_platform PUBLIC quillane_logic ole32 user32)
 
 # The icon is drawn as text in resources/icon.txt and made into an .ico here.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -1,5 +1,6 @@
 #include "platform/WindowsAnsiPath.h"
 
+#include "platform/PathRules.h"
 #include "platform/WindowsHandles.h"
 
 #include <optional>
@@ -42,14 +43,7 @@ std::wstring WithShortFolder(const std::wstring& path) {
     const auto separator = path.rfind(L'\\');
     if (separator == std::wstring::npos) throw PlatformFailure("path has no folder", ERROR_BAD_PATHNAME);
     const std::wstring folder = path.substr(0, separator + 1);
-    // Past MAX_PATH only the extended form of a path is accepted: "\\?\C:\..."
-    // or "\\?\UNC\server\...". The short form is handed back in the plain one.
-    const bool extend = folder.size() >= MAX_PATH && folder.rfind(L"\\\\?\\", 0) != 0;
-    const bool unc = folder.rfind(L"\\\\", 0) == 0;
-    const std::wstring query = !extend ? folder
-                               : unc   ? L"\\\\?\\UNC" + folder.substr(1)
-                                       : L"\\\\?\\" + folder;
-
+    const std::wstring query = ExtendedFormIfLong(folder);  // Windows' only form for a long one
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
@@ -57,10 +51,8 @@ std::wstring WithShortFolder(const std::wstring& path) {
         if (length == 0) FailWithLastError("GetShortPathNameW");
         if (length < buffer.size()) {
             std::wstring shortened(buffer.data(), length);
-            if (extend && unc && shortened.rfind(L"\\\\?\\UNC\\", 0) == 0)
-                shortened = L"\\" + shortened.substr(7);
-            else if (extend && shortened.rfind(L"\\\\?\\", 0) == 0)
-                shortened.erase(0, 4);
+            // Handed back in the form it was given in.
+            if (query != folder) shortened = PlainForm(shortened);
             if (shortened.back() != L'\\') shortened += L'\\';
             return shortened + path.substr(separator + 1);
         }

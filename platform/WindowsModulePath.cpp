@@ -20,12 +20,4 @@ std::wstring GetModulePath(HMODULE module) {
     }
 }
 
-std::wstring FolderOfModulePath(const std::wstring& modulePath) {
-    const auto separator = modulePath.rfind(L'\\');
-    if (separator == std::wstring::npos) return {};
-    std::wstring folder = modulePath.substr(0, separator);
-    if (!folder.empty() && folder.back() == L':') folder += L'\\';
-    return folder;
-}
-
 }  // namespace quillane

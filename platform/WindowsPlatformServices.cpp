@@ -1,5 +1,6 @@
 #include "platform/WindowsPlatformServices.h"
 
+#include "platform/PathRules.h"
 #include "platform/WindowsAnsiPath.h"
 #include "platform/WindowsModulePath.h"
 

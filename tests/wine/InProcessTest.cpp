@@ -101,20 +101,6 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
 }
 
-TEST(Dialog, Label1KeepsItsBlueOnlyWhereItIsLegible) {
-    const COLORREF blue = RGB(0, 0, 192), text = RGB(1, 2, 3);
-    // The face colour, whether high contrast is on, and Label1's text colour.
-    const std::tuple<COLORREF, bool, COLORREF> cases[] = {
-        {RGB(240, 240, 240), false, blue},  // Windows' faces since Vista
-        {RGB(159, 159, 159), false, blue},  // 4.5:1
-        {RGB(158, 158, 158), false, text},  // just under
-        {RGB(240, 240, 240), true, text},   // high contrast with light faces
-    };
-    for (const auto& [face, highContrast, colour] : cases)
-        EXPECT_EQ(TitleTextColour(highContrast, face, text), colour)
-            << std::hex << face << " " << highContrast;
-}
-
 // A Windows of another generation: its version, the newer calls it exports
 // and those of them that refuse, each name followed by a space; and the calls
 // made.

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstdlib>
 
@@ -66,7 +65,7 @@ protected:
         EXPECT_EQ(view.iconKind, kind);
         EXPECT_EQ(view.owner, owner);
         EXPECT_EQ(view.buttons, std::vector<int>{IDOK}) << "OK must be the only button";
-        EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"#32770", kDialogCaption)))
+        EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"#32770", driver::kDialogCaption)))
             << "dialog shown";
         EXPECT_FALSE(program.WaitForExit(0ms)) << "ended before the message was dismissed";
         PressMessageBoxOk(box);
@@ -176,9 +175,8 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
     ASSERT_NE(dialog, nullptr);
 
     // Found by its caption: a fixed border, title bar, system menu and close box; no minimize or
-    // maximize; the client area and each control where the layout puts them,
-    // in twips turned to pixels at this resolution.
-    auto pixels = [dpi](int twips) -> LONG { return MulDiv(twips, dpi, 1440); };
+    // maximize; the client area and each control where the layout puts them
+    // at this resolution.
     // Where the window system puts any new window, as it does one made here:
     // not centred.
     HWND anyWindow = CreateWindowExW(0, L"STATIC", L"", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 99, 99,
@@ -192,21 +190,25 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
         WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP;
     EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & frame, WS_CAPTION | WS_SYSMENU);
     GetClientRect(dialog, &rect);
-    EXPECT_EQ(std::pair(rect.right, rect.bottom), std::pair(pixels(3555), pixels(1305)));
-    const std::tuple<int, const wchar_t*, std::array<int, 4>, LONG> controls[] = {
-        {kCancelId, L"Cancel", {1860, 840, 1035, 375}, BS_PUSHBUTTON},
-        {IDOK, L"OK", {660, 840, 1035, 375}, BS_DEFPUSHBUTTON},
-        {kLabel1Id, L"Quillane Add-In Configuration", {60, 60, 3435, 255}, SS_CENTER},
-        {kLabel2Id, L"Click OK to register the Quillane Add-In.", {60, 360, 3435, 375}, SS_CENTER},
+    const PixelRect client = ClientArea(dpi, dpi);
+    EXPECT_EQ(std::pair(rect.right, rect.bottom), std::pair(LONG{client.width}, LONG{client.height}));
+    const std::tuple<int, const wchar_t*, LONG> controls[] = {
+        {kCancelId, L"Cancel", BS_PUSHBUTTON},
+        {IDOK, L"OK", BS_DEFPUSHBUTTON},
+        {kLabel1Id, L"Quillane Add-In Configuration", SS_CENTER},
+        {kLabel2Id, L"Click OK to register the Quillane Add-In.", SS_CENTER},
     };
-    for (const auto& [id, caption, twips, type] : controls) {
+    for (const auto& [id, caption, type] : controls) {
+        const auto row = std::find_if(std::begin(kControls), std::end(kControls),
+                                      [id = id](const ControlRow& r) { return r.id == id; });
+        ASSERT_NE(row, std::end(kControls)) << "control " << id;
         HWND control = GetDlgItem(dialog, id);
         EXPECT_EQ(WindowText(control), caption);
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-        const auto [left, top, width, height] = twips;
+        const PixelRect area = ControlArea(*row, dpi, dpi);
         EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
-                  std::tuple(pixels(left), pixels(top), pixels(width), pixels(height)))
+                  std::tuple(area.left, area.top, area.width, area.height))
             << "control " << id << " (left, top, width, height)";
         EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, type) << "control " << id;
     }

@@ -1,0 +1,47 @@
+// Rules for Windows paths that need no Windows call.
+
+#include "platform/PathRules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace quillane {
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST(PathRules, TheProgramsFolderKeepsItsSeparatorOnlyAtADriveRoot) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\Tools\\QuillaneConfig.exe", L"C:\\Tools"},
+        {L"C:\\QuillaneConfig.exe", L"C:\\"},
+        {L"\\\\?\\C:\\QuillaneConfig.exe", L"\\\\?\\C:\\"},
+        {L"\\\\server\\share\\QuillaneConfig.exe", L"\\\\server\\share"},
+        {L"\\QuillaneConfig.exe", L""},
+        {L"QuillaneConfig.exe", L""},
+        {L"", L""},
+    };
+    for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfModulePath(path), folder) << Narrow(path);
+}
+
+TEST(PathRules, OnlyLongPathsTakeTheExtendedFormAndGiveItBack) {
+    const std::wstring tail(252, L'a');
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\Tools\\", L"C:\\Tools\\"},
+        {L"C:\\" + tail + L"\\bc\\", L"C:\\" + tail + L"\\bc\\"},  // MAX_PATH less 1
+        {L"C:\\" + tail + L"\\bcd\\", L"\\\\?\\C:\\" + tail + L"\\bcd\\"},
+        {L"\\\\server\\share\\" + tail, L"\\\\?\\UNC\\server\\share\\" + tail},
+        {L"\\\\?\\C:\\" + tail + tail, L"\\\\?\\C:\\" + tail + tail},
+    };
+    for (const auto& [path, extended] : cases) {
+        EXPECT_EQ(ExtendedFormIfLong(path), extended) << path.size();
+        // What the program extended goes back to the form it had.
+        if (extended != path) {
+            EXPECT_EQ(PlainForm(extended), path) << path.size();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillane
