@@ -16,13 +16,8 @@ quillane_choose_route || exit 1
 SOURCE_DATE_EPOCH=$(bash scripts/source-date.sh)
 export SOURCE_DATE_EPOCH
 
-# Every C++ file is laid out as .clang-format says.
-unformatted=$(find app platform registration resources tests tools \( -name '*.cpp' -o -name '*.h' \) |
-  sort | while read -r file; do clang-format --dry-run --Werror "$file" 2>/dev/null || echo "$file"; done)
-if [ -n "$unformatted" ]; then
-  echo "Not formatted as .clang-format says (clang-format -i fixes them):" $unformatted >&2
-  exit 1
-fi
+# The sources' layout, and what a second compiler and a static analyser see in them.
+bash scripts/lint.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native
