@@ -29,6 +29,10 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target quillane_program >/dev/null
 
 program=build/windows/bin/QuillaneConfig.exe
+source scripts/wine-env.sh
+if ! quillane_loader_runs /usr/lib/wine/wine; then
+  echo "This host cannot run 32-bit programs ($quillane_why): the program in this release was not run on this host."
+fi
 version=$(bash scripts/exe-version.sh "$program")
 zip=QuillaneConfig-$version.zip
 staging=$(mktemp -d build/release.XXXXXX)
