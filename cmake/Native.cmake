@@ -18,3 +18,14 @@ gtest_discover_tests(unit_tests)
 # The release's date comes from the sources in any kind of checkout.
 add_test(NAME Release.SourceDateInAnyCheckout
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/binaries/check_source_date.sh ${CMAKE_SOURCE_DIR})
+
+# Versions that the version record's text form cannot hold stop the configure step.
+foreach(version 1.100.0.2 1.0.0.10000)
+    add_test(NAME Release.VersionTooLargeForTheRecord.${version}
+        COMMAND ${CMAKE_COMMAND} -DVERSION=${version} -P ${CMAKE_SOURCE_DIR}/cmake/Version.cmake)
+    set_tests_properties(Release.VersionTooLargeForTheRecord.${version} PROPERTIES
+        PASS_REGULAR_EXPRESSION "minor number must be at most 99, the revision at most")
+endforeach()
+add_test(NAME Release.VersionInTheRecordsTextForm
+    COMMAND ${CMAKE_COMMAND} -DVERSION=12.99.0.9999 -P ${CMAKE_SOURCE_DIR}/cmake/Version.cmake)
+set_tests_properties(Release.VersionInTheRecordsTextForm PROPERTIES PASS_REGULAR_EXPRESSION "^12\\.99\\.9999\n$")

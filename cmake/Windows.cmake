@@ -39,20 +39,13 @@ add_custom_command(OUTPUT ${icon_file}
             ${CMAKE_SOURCE_DIR}/resources/icon.txt ${icon_file}
     DEPENDS resources/icon.txt resources/make_icon.py)
 add_custom_target(quillane_icon DEPENDS ${icon_file})
-# The version record's numbers and texts come from the project's version. Its
-# text form is major, minor in two digits and revision in four ("1.00.0002"),
-# which has no place for the third number: that one must stay 0.
-if(NOT PROJECT_VERSION_PATCH EQUAL 0 OR "${PROJECT_VERSION_TWEAK}" STREQUAL "")
-    message(FATAL_ERROR "The version must be MAJOR.MINOR.0.REVISION, not ${PROJECT_VERSION}")
-endif()
-math(EXPR minor_padded "100 + ${PROJECT_VERSION_MINOR}")
-math(EXPR revision_padded "10000 + ${PROJECT_VERSION_TWEAK}")
-string(SUBSTRING ${minor_padded} 1 2 minor_padded)
-string(SUBSTRING ${revision_padded} 1 4 revision_padded)
+# The version record's numbers and texts come from the project's version.
+include(${CMAKE_SOURCE_DIR}/cmake/Version.cmake)
+quillane_version_text(${PROJECT_VERSION} version_text)
 set(version_header ${CMAKE_BINARY_DIR}/resources/version.h)
 file(CONFIGURE OUTPUT ${version_header} CONTENT [[
 #define QUILLANE_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,@PROJECT_VERSION_TWEAK@
-#define QUILLANE_VERSION_TEXT "@PROJECT_VERSION_MAJOR@.@minor_padded@.@revision_padded@"
+#define QUILLANE_VERSION_TEXT "@version_text@"
 ]])
 
 set(resource_script ${CMAKE_SOURCE_DIR}/resources/QuillaneConfig.rc)
