@@ -1,7 +1,9 @@
 // Shows the program at work without a person at the keyboard: starts it, saves
 // a picture of its dialog, presses OK, prints the message it shows, dismisses
-// it and waits for the program to end.
-//   demo_driver PROGRAM.exe PICTURE.bmp
+// it and waits for the program to end. Given no picture, checks only that the
+// program shows its dialog within 10 s, says what it showed instead if it did
+// not, and closes it.
+//   demo_driver PROGRAM.exe [PICTURE.bmp]
 
 #include "tools/ProgramDriver.h"
 
@@ -50,11 +52,28 @@ int Fail(const char* what) {
     return 1;
 }
 
+// Whether the program shows its dialog first; if it does, closes it.
+int CheckDialogShown(Program& program) {
+    HWND window = program.WaitForDialogBox(nullptr);
+    if (!window) return Fail("the program showed no window within 10 s");
+    if (WindowText(window) != kDialogCaption) {
+        const MessageBoxView message = ReadMessageBox(window);
+        std::printf("demo: a message box instead of the dialog: \"%s\": %s\n",
+                    ToUtf8(message.title).c_str(), ToUtf8(message.text).c_str());
+        PressMessageBoxOk(window);
+        return 1;
+    }
+    std::printf("The dialog \"%s\" is shown.\n", ToUtf8(WindowText(window)).c_str());
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return program.WaitForExit() ? 0 : Fail("the program did not end");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) return Fail("usage: demo_driver PROGRAM.exe PICTURE.bmp");
+    if (argc != 2 && argc != 3) return Fail("usage: demo_driver PROGRAM.exe [PICTURE.bmp]");
     Program program(argv[1]);
+    if (argc == 2) return CheckDialogShown(program);
     HWND box = nullptr;
     if (HWND dialog = program.WaitForDialog()) {
         std::printf("The dialog \"%s\" is shown.\n", ToUtf8(WindowText(dialog)).c_str());

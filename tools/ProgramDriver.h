@@ -71,7 +71,8 @@ public:
 
     // Waits for a visible top-level window of the program that is a dialog box
     // (Windows' class #32770) whose caption is `caption`, or when `isCaption`
-    // is false, is not; nullptr when none came before the program ended.
+    // is false, is not, or with no caption given, any; nullptr when none came
+    // within 10 s or before the program ended.
     HWND WaitForDialogBox(const wchar_t* caption, bool isCaption = true) const {
         DialogBoxSearch search{process_.dwProcessId, caption, isCaption, nullptr};
         WaitUntil([&] {
@@ -120,7 +121,7 @@ private:
         GetWindowThreadProcessId(window, &owner);
         GetClassNameW(window, className, 16);
         if (owner == search.process && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0 &&
-            (WindowText(window) == search.caption) == search.isCaption)
+            (!search.caption || (WindowText(window) == search.caption) == search.isCaption))
             search.found = window;
         return !search.found;
     }

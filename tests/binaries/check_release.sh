@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Checks the release a Windows user downloads: the zip, named for the tested
-# program's version, holds exactly that program and its guide, in Windows line
-# ends and with the version in its title, each dated by the sources
-# (SOURCE_DATE_EPOCH) rather than by the run; SHA256SUMS gives both hashes.
-# Given the authority that issued the signing certificate: the program in the
-# zip is the tested one signed, in SHA-1 with SHA-256 nested, both dated by the
-# sources and verified against that authority, and still starts on XP SP3.
-#   check_release.sh DIST-FOLDER TESTED-PROGRAM.exe [AUTHORITY.pem]
+# Checks a release as a Windows user downloads it. Its folder holds the zip,
+# named for the tested program's version, and SHA256SUMS, which sha256sum -c
+# accepts there. The zip holds exactly that program and its guide, in Windows
+# line ends, with the version in its title and the program's SHA-256, each
+# dated by the sources (SOURCE_DATE_EPOCH) rather than by the run.
+# Given the authority that issued the signing and time-stamping certificates:
+# the zip's program is the tested one signed, in SHA-1 with SHA-256 nested,
+# both dated by the sources and verified against that authority, the first
+# time-stamped in Authenticode's protocol and the second in RFC 3161's; and it
+# still starts on XP SP3.
+#   check_release.sh RELEASE-FOLDER TESTED-PROGRAM.exe [AUTHORITY.pem]
 set -euo pipefail
+# Dates in the words expected here, whatever the caller's locale.
+export LC_ALL=C
 dist=$1
 tested=$2
 authority=${3:-}
@@ -19,6 +24,8 @@ trap 'rm -rf "$unpacked"' EXIT
 fail() { echo "FAIL $*" >&2; exit 1; }
 
 [ "$(ls "$dist" | tr '\n' ' ')" = "$zip SHA256SUMS " ] || fail "$dist holds $(ls "$dist")"
+[ "$(cut -d ' ' -f 3 "$dist/SHA256SUMS")" = "$zip" ] && (cd "$dist" && sha256sum --quiet -c SHA256SUMS) ||
+  fail "SHA256SUMS does not check the zip: $(cat "$dist/SHA256SUMS")"
 # A zip keeps times in steps of two seconds.
 commit=${SOURCE_DATE_EPOCH:?the date of the sources}
 date=$(TZ=UTC date -d "@$((commit - commit % 2))" '+%F %T')
@@ -30,12 +37,23 @@ if [ -n "$authority" ]; then
   osslsigncode remove-signature -in "$program" -out "$unpacked/unsigned.exe" >/dev/null ||
     fail "the zip's program is not signed"
   cmp "$unpacked/unsigned.exe" "$tested" || fail "the zip's program, unsigned, is not the one the tests ran"
-  verified=$(osslsigncode verify -CAfile "$authority" -in "$program" 2>&1) || fail "the signatures do not verify: $verified"
-  signatures=$(grep -E '^(Signature Index|Message digest algorithm  :|Number of verified)|Signing time|Text description' <<<"$verified" |
-    sed 's/^\s*//' | tr -s ' ' | tr '\n' '|')
+  verified=$(osslsigncode verify -CAfile "$authority" -TSA-CAfile "$authority" -in "$program" 2>&1) ||
+    fail "the signatures do not verify: $verified"
+  # Per signature: its digest, the signing time and description it carries,
+  # and its time stamp: a countersignature with a serial number is RFC 3161's.
+  signatures=$(awk '
+    function done() { if (sig != "") print sig " | " time " | " text " | " stamp; sig = "" }
+    /^Signature Index:/ { done(); sig = $3; stamp = "none"; signed = 0 }
+    /^Message digest algorithm  :/ { sig = sig " " $5 }
+    /^Authenticated attributes:/ { signed = 1 }
+    /^Countersignatures:/ { signed = 0; stamp = "Authenticode" }
+    /^Timestamp serial number:/ { stamp = "RFC 3161" }
+    signed && sub(/^[ \t]*Signing time: /, "") { time = $0 }
+    signed && sub(/^[ \t]*Text description: /, "") { text = $0 }
+    /^Number of verified signatures:/ { done(); print }' <<<"$verified" | tr -s ' ' | tr '\n' '|')
   signed=$(TZ=UTC date -d "@$commit" '+%b %e %T %Y GMT' | tr -s ' ')
-  expected="Signature Index: 0 (Primary Signature)|Message digest algorithm : SHA1|Signing time: $signed|Text description: Quillane Add-In Configuration|"
-  expected+="Signature Index: 1 |Message digest algorithm : SHA256|Signing time: $signed|Text description: Quillane Add-In Configuration|Number of verified signatures: 2|"
+  expected="0 SHA1 | $signed | Quillane Add-In Configuration | Authenticode|"
+  expected+="1 SHA256 | $signed | Quillane Add-In Configuration | RFC 3161|Number of verified signatures: 2|"
   [ "$signatures" = "$expected" ] || fail "the signatures are $signatures, not $expected"
   bash "$here/check_windows_xp.sh" i686-w64-mingw32-objdump "$program" "$here/xp-exports" >/dev/null ||
     fail "the signed program does not start on Windows XP SP3"
@@ -45,9 +63,8 @@ else
 fi
 guide=$unpacked/README.txt
 [ "$(grep -c $'\r$' "$guide")" = "$(wc -l <"$guide")" ] && [ "$(wc -l <"$guide")" -gt 20 ] &&
-  ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$guide" || fail "README.txt is not plain text with Windows line ends"
+  ! grep -q '[^[:print:][:space:]]' "$guide" || fail "README.txt is not plain text with Windows line ends"
 title="QuillaneConfig $version"
 [ "$(head -n 2 "$guide" | tr -d '\r' | tr '\n' '|')" = "$title|${title//?/=}|" ] || fail "README.txt's title is $(head -n 1 "$guide")"
-sums="$(cd "$dist" && sha256sum "$zip")"$'\n'"$(cd "$unpacked" && sha256sum QuillaneConfig.exe)"
-[ "$(cat "$dist/SHA256SUMS")" = "$sums" ] || fail "SHA256SUMS holds $(cat "$dist/SHA256SUMS"), not $sums"
-echo "$zip: the tested program${authority:+, signed,} and its guide, with their hashes"
+grep -qx "    $(sha256sum "$program" | cut -d ' ' -f 1)"$'\r' "$guide" || fail "README.txt does not give the program's SHA-256"
+echo "$zip: the tested program${authority:+, signed and time-stamped,} and its guide, with their hashes"
