@@ -81,8 +81,10 @@ FARPROC FindLoadedExport(const wchar_t* module, const char* name) {
 void PrepareProcess(const StartUpCalls& windows) {
     QuietCriticalErrors(windows);
     HardenDllSearchOrder(windows);
-    PreloadSystemLibraries(windows);
+    // Before any DLL is loaded: one that reads the DPI settings as it starts
+    // would see the process as unaware.
     DeclareSystemDpiAware(windows);
+    PreloadSystemLibraries(windows);
 }
 
 }  // namespace quillane

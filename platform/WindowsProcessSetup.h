@@ -28,11 +28,11 @@ struct StartUpCalls {
 //   imports are missing): the failure reaches the program as a failed call;
 // - the current folder is not searched for DLLs; the program's own folder and
 //   the system folder are;
+// - the process declares itself aware of the system DPI, so that Windows does
+//   not stretch the dialog's bitmap at 125-200 %;
 // - the system DLLs that Windows may later load into the process by bare name
 //   are loaded now from the system folder, so that a look-alike planted beside
-//   the program (in a Downloads folder, say) is never taken in their place;
-// - the process declares itself aware of the system DPI, so that Windows does
-//   not stretch the dialog's bitmap at 125-200 %.
+//   the program (in a Downloads folder, say) is never taken in their place.
 void PrepareProcess(const StartUpCalls& windows = {});
 
 }  // namespace quillane

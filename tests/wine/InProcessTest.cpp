@@ -126,7 +126,11 @@ UINT WINAPI SetMode(UINT mode) {
     Call("SetErrorMode", std::to_string(mode));
     return SetErrorMode(mode);
 }
+// As Windows, only into a structure that gives its size.
 BOOL WINAPI ReportVersion(OSVERSIONINFOW* version) {
+    if (version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) &&
+        version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW))
+        return FALSE;
     version->dwMajorVersion = simulated.major;
     version->dwMinorVersion = simulated.minor;
     return TRUE;
@@ -158,14 +162,18 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
     // Error boxes off first, whatever the Windows: the mode the process was
     // started with (here 2, no fault box) is kept, and 1 and 0x8000 are added.
     const std::string quiet = "SetErrorMode(0) SetErrorMode(32771) ";
-    // After the search order, before the window and COM: each system DLL that
-    // may come to be loaded by name, by its full path in the system folder.
+    // Then the search order and the DPI awareness, before any DLL that could
+    // read the latter is loaded; last, before the window and COM, each system
+    // DLL that may come to be loaded by name, by its full path in the system
+    // folder.
     std::string preload;
     for (const char* name : {"uxtheme", "dwmapi", "oleacc", "clbcatq", "cryptbase", "ntmarta", "userenv",
                              "version", "apphelp"})
         preload += "LoadLibraryExW(%system%\\" + std::string(name) + ".dll 8) ";
-    const std::string dropCurrentFolder = quiet + "SetDllDirectoryW(\"\") " + preload;
-    const std::string defaultDirectories = quiet + "SetDefaultDllDirectories(4096) " + preload;
+    const std::string dropCurrentFolder = "SetDllDirectoryW(\"\") ";
+    const std::string defaultDirectories = "SetDefaultDllDirectories(4096) ";
+    // The Windows, the newer calls it exports and those that refuse, and the
+    // calls between the error mode and the preloads.
     const std::tuple<const char*, DWORD, DWORD, std::string, std::string, std::string> cases[] = {
         {"XP SP3", 5, 1, "SetDllDirectoryW ", "", dropCurrentFolder},
         // On Vista, not even with the update that brings it.
@@ -175,14 +183,14 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
          defaultDirectories + "SetProcessDPIAware() "},
         {"10 1703 and later", 10, 0, all, "", defaultDirectories + "SetProcessDpiAwarenessContext(-2) "},
         {"the newer calls refuse", 10, 0, all, "SetDefaultDllDirectories SetProcessDpiAwarenessContext ",
-         quiet + "SetDefaultDllDirectories(4096) SetDllDirectoryW(\"\") " + preload +
+         defaultDirectories + dropCurrentFolder +
              "SetProcessDpiAwarenessContext(-2) SetProcessDPIAware() "},
     };
     for (const auto& [windows, major, minor, exports, refusing, calls] : cases) {
         simulated = {major, minor, exports, refusing, ""};
         SetErrorMode(SEM_NOGPFAULTERRORBOX);
         PrepareProcess({FindInSimulatedWindows, SetMode, ReportVersion, Load});
-        EXPECT_EQ(simulated.calls, calls) << windows;
+        EXPECT_EQ(simulated.calls, quiet + calls + preload) << windows;
         EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS |
                                                     SEM_NOOPENFILEERRORBOX))
             << windows;
