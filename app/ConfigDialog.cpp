@@ -44,17 +44,11 @@ UniqueFont MakeFont(const wchar_t* face, int centipoints, int weight, BYTE chars
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
-bool HighContrastOn() {
-    HIGHCONTRASTW highContrast{};
-    highContrast.cbSize = sizeof(highContrast);
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(highContrast), &highContrast, 0) &&
-           (highContrast.dwFlags & HCF_HIGHCONTRASTON);
-}
-
 }  // namespace
 
-ConfigDialog::ConfigDialog(HINSTANCE instance, PlatformServices& platform)
-    : instance_(instance), platform_(platform) {}
+ConfigDialog::ConfigDialog(HINSTANCE instance, PlatformServices& platform,
+                           ReadSettingFunction readSetting)
+    : instance_(instance), platform_(platform), readSetting_(readSetting) {}
 
 ConfigDialog::~ConfigDialog() {
     if (IsOpen()) DestroyWindow(window_);
@@ -194,6 +188,13 @@ void ConfigDialog::OnOk() {
 }
 
 void ConfigDialog::OnCancel() { platform_.CloseDialog(window_); }
+
+bool ConfigDialog::HighContrastOn() const {
+    HIGHCONTRASTW highContrast{};
+    highContrast.cbSize = sizeof(highContrast);
+    return readSetting_(SPI_GETHIGHCONTRAST, sizeof(highContrast), &highContrast, 0) &&
+           (highContrast.dwFlags & HCF_HIGHCONTRASTON);
+}
 
 INT_PTR ConfigDialog::OnControlColour(HDC dc, HWND control) {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);

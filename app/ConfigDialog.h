@@ -18,7 +18,12 @@ namespace quillane {
 // pressed.
 class ConfigDialog {
 public:
-    ConfigDialog(HINSTANCE instance, PlatformServices& platform);
+    // How the dialog reads the user's settings (high contrast): Windows'
+    // SystemParametersInfoW, or a test's simulated Windows.
+    using ReadSettingFunction = BOOL(WINAPI*)(UINT action, UINT size, void* value, UINT update);
+
+    ConfigDialog(HINSTANCE instance, PlatformServices& platform,
+                 ReadSettingFunction readSetting = SystemParametersInfoW);
     ConfigDialog(const ConfigDialog&) = delete;
     ConfigDialog& operator=(const ConfigDialog&) = delete;
     ~ConfigDialog();
@@ -46,8 +51,11 @@ private:
     void OnCancel();
     INT_PTR OnControlColour(HDC dc, HWND control);
 
+    bool HighContrastOn() const;
+
     HINSTANCE instance_;
     PlatformServices& platform_;
+    ReadSettingFunction readSetting_;
     HWND window_ = nullptr;
     HWND okButton_ = nullptr;
     UniqueFont dialogFont_;

@@ -70,6 +70,35 @@ TEST(Dialog, FontsAndAFailureEscapingOk_ClosesTheDialogAndEndsWithStatus1) {
     }
 }
 
+// A Windows whose high-contrast setting the test chooses. As Windows, it
+// answers only a query that gives the structure's size, in both places.
+bool simulatedHighContrast = false;
+BOOL WINAPI ReadSimulatedSetting(UINT action, UINT size, void* value, UINT) {
+    auto* highContrast = static_cast<HIGHCONTRASTW*>(value);
+    if (action != SPI_GETHIGHCONTRAST || size != sizeof(HIGHCONTRASTW) ||
+        highContrast->cbSize != sizeof(HIGHCONTRASTW))
+        return FALSE;
+    highContrast->dwFlags = simulatedHighContrast ? HCF_HIGHCONTRASTON : 0;
+    return TRUE;
+}
+
+TEST(Dialog, Label1TakesTheSystemsTextColourWhileHighContrastIsOn) {
+    WindowClosingFake fake;
+    ConfigDialog dialog(GetModuleHandleW(nullptr), fake, ReadSimulatedSetting);
+    ASSERT_TRUE(dialog.Create());
+    HDC dc = CreateCompatibleDC(nullptr);
+    // Off, on and off again, each announced as Windows announces it.
+    for (bool on : {false, true, false}) {
+        simulatedHighContrast = on;
+        SendMessageW(dialog.window(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        SendMessageW(dialog.window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog.window(), kLabel1Id)));
+        EXPECT_EQ(GetTextColor(dc), on ? GetSysColor(COLOR_BTNTEXT) : kTitleBlue)
+            << "high contrast " << on;
+    }
+    DeleteDC(dc);
+}
+
 TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     ComApartment apartment;
     WindowsPlatformServices platform;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 namespace quillane {
 namespace {
@@ -21,7 +22,14 @@ protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
         Reset();
-        for (const auto& [name, colour] : coloursBefore_) SetColour(name.c_str(), colour.c_str());
+        // Each colour as it was: one that was not there is not there again.
+        for (const auto& [name, colour] : coloursBefore_) {
+            if (colour)
+                SetColour(name.c_str(), colour->c_str());
+            else
+                RegDeleteKeyValueW(HKEY_CURRENT_USER, kColours, name.c_str());
+            EXPECT_EQ(Colour(name.c_str()), colour) << "colour " << ToUtf8(name) << " not put back";
+        }
     }
     static void Reset() {
         UnregisterAddInClass();
@@ -36,6 +44,13 @@ protected:
 
     // One of the colour scheme's colours, "R G B", for programs started from now on.
     static constexpr wchar_t kColours[] = L"Control Panel\\Colors";
+    static std::optional<std::wstring> Colour(const wchar_t* name) {
+        wchar_t colour[32] = {};
+        DWORD size = sizeof(colour);
+        if (RegGetValueW(HKEY_CURRENT_USER, kColours, name, RRF_RT_REG_SZ, nullptr, colour, &size))
+            return {};
+        return colour;
+    }
     static void SetColour(const wchar_t* name, const wchar_t* colour) {
         RegSetKeyValueW(HKEY_CURRENT_USER, kColours, name, REG_SZ, colour,
                         static_cast<DWORD>((wcslen(colour) + 1) * sizeof(wchar_t)));
@@ -72,7 +87,7 @@ protected:
         EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
     }
 
-    std::vector<std::pair<std::wstring, std::wstring>> coloursBefore_;
+    std::vector<std::pair<std::wstring, std::optional<std::wstring>>> coloursBefore_;
     ScratchFolder scratch_{L"program"};
     SelfRegisterLog log_{scratch_.path};
     int installs_ = 0;
@@ -213,6 +228,13 @@ TEST_P(ProgramRunAtDpi, DialogLayoutColoursAndCentredText) {
         EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, type) << "control " << id;
     }
 
+    // The dialog manager moves the focus in z-order: the controls stand in tab
+    // order, OK first.
+    std::vector<int> zOrder;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        zOrder.push_back(GetDlgCtrlID(child));
+    EXPECT_EQ(zOrder, (std::vector<int>{IDOK, kCancelId, kLabel2Id, kLabel1Id}));
+
     // Label1 is dark blue; Label2 is in the system's text colour, black, which
     // antialiasing draws in greys; the title bar shows the program's navy icon.
     HWND label1 = GetDlgItem(dialog, kLabel1Id);
@@ -240,16 +262,15 @@ INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
 
 TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // Windows' "High Contrast Black": faces and windows black, their text white,
-    // grey text green. Programs started from now on take it from the registry.
+    // grey text green; here the windows' text yellow, to tell it from the
+    // buttons', which the labels take. Programs started from now on take it
+    // from the registry.
     for (const auto& [name, colour] : {std::pair(L"ButtonFace", L"0 0 0"),
                                        {L"ButtonText", L"255 255 255"},
                                        {L"Window", L"0 0 0"},
-                                       {L"WindowText", L"255 255 255"},
+                                       {L"WindowText", L"255 255 0"},
                                        {L"GrayText", L"0 255 0"}}) {
-        wchar_t before[16] = {};
-        DWORD size = sizeof(before);
-        RegGetValueW(HKEY_CURRENT_USER, kColours, name, RRF_RT_REG_SZ, nullptr, before, &size);
-        coloursBefore_.emplace_back(name, before);
+        coloursBefore_.emplace_back(name, Colour(name));
         SetColour(name, colour);
     }
     Program program(Install());
@@ -258,16 +279,22 @@ TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     for (int id : {kLabel1Id, kLabel2Id}) {
         RECT rect;
         GetWindowRect(GetDlgItem(dialog, id), &rect);
-        // The text's starkest pixel against the label's corner, which is background.
+        // The text's starkest pixel against the label's corner, which is
+        // background; and every pixel a grey, as white text antialiased is.
         COLORREF background = 0;
         double best = 0;
+        bool grey = true;
         EXPECT_TRUE(WaitUntil([&] {
             const std::vector<COLORREF> pixels = CaptureScreen(rect);
             background = pixels.front();
             for (COLORREF pixel : pixels) best = std::max(best, ContrastRatio(pixel, background));
-            return background == RGB(0, 0, 0) && best >= 4.5;
+            grey = std::all_of(pixels.begin(), pixels.end(), [](COLORREF pixel) {
+                return GetRValue(pixel) == GetGValue(pixel) && GetGValue(pixel) == GetBValue(pixel);
+            });
+            return background == RGB(0, 0, 0) && best >= 4.5 && grey;
         })) << "label "
-            << id << ": text at most " << best << ":1 against " << std::hex << background;
+            << id << ": text at most " << best << ":1 against " << std::hex << background
+            << (grey ? "" : ", not all in the buttons' text colour");
     }
 }
 
