@@ -74,3 +74,16 @@ target_link_options(QuillaneConfig PRIVATE -municode
 target_compile_options(QuillaneConfig PRIVATE ${warnings})
 target_compile_definitions(QuillaneConfig PRIVATE ${xp_api})
 add_dependencies(QuillaneConfig quillane_icon)
+
+# Yardsticks for the start-up benchmark, built as the program is: a minimal
+# window; the same after the program's own start-up protection; and a timer
+# of that protection's preloads.
+add_executable(minimal_window WIN32 tools/MinimalWindow.cpp)
+add_executable(protected_window WIN32 tools/MinimalWindow.cpp)
+target_compile_definitions(protected_window PRIVATE QUILLANE_PROTECTED_START)
+add_executable(preload_times tools/PreloadTimes.cpp)
+foreach(tool minimal_window protected_window preload_times)
+    target_link_options(${tool} PRIVATE -municode)
+    target_compile_options(${tool} PRIVATE ${warnings})
+    target_link_libraries(${tool} PRIVATE quillane_platform)
+endforeach()

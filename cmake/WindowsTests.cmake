@@ -66,7 +66,8 @@ target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support
 target_compile_options(in_process_tests PRIVATE ${warnings})
 add_dependencies(in_process_tests quillane_icon Quillane vb6stkit)
 
-# Tools for the run and benchmark scripts.
+# Tools for the run and benchmark scripts; the benchmark's yardsticks come
+# with the program.
 add_executable(demo_driver tools/DemoDriver.cpp)
 add_executable(startup_bench tools/StartupBench.cpp)
 foreach(tool demo_driver startup_bench)
@@ -74,8 +75,6 @@ foreach(tool demo_driver startup_bench)
     target_link_options(${tool} PRIVATE -municode)
     target_compile_options(${tool} PRIVATE ${warnings})
 endforeach()
-add_executable(minimal_window WIN32 tools/MinimalWindow.cpp)
-target_link_options(minimal_window PRIVATE -municode)
 
 # What the build produced, checked as files: these need no Wine, and are named
 # for the build they check.

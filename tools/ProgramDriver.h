@@ -74,12 +74,24 @@ public:
     // is false, is not, or with no caption given, any; nullptr when none came
     // within 10 s or before the program ended.
     HWND WaitForDialogBox(const wchar_t* caption, bool isCaption = true) const {
-        DialogBoxSearch search{process_.dwProcessId, caption, isCaption, nullptr};
+        WindowSearch search{process_.dwProcessId, L"#32770", caption, isCaption, nullptr};
         WaitUntil([&] {
-            EnumWindows(FindDialogBox, reinterpret_cast<LPARAM>(&search));
+            EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
             return search.found || WaitForExit(0ms);
         });
         return search.found;
+    }
+    // The program's visible top-level window of any class whose caption is
+    // `caption`, if there is one now.
+    HWND VisibleWindow(const wchar_t* caption) const {
+        WindowSearch search{process_.dwProcessId, nullptr, caption, true, nullptr};
+        EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    // Waits until the program, started, first waits for input: its window is
+    // shown and drawn. Windows signals it; nothing is polled.
+    bool WaitForInputIdle(std::chrono::milliseconds timeout = 10s) const {
+        return ::WaitForInputIdle(process_.hProcess, static_cast<DWORD>(timeout.count())) == 0;
     }
     HWND WaitForDialog() const { return WaitForDialogBox(kDialogCaption); }
     // A message box: any other dialog box of the program's.
@@ -108,19 +120,21 @@ public:
     }
 
 private:
-    struct DialogBoxSearch {
+    struct WindowSearch {
         DWORD process;
-        const wchar_t* caption;
+        const wchar_t* windowClass;  // nullptr: any
+        const wchar_t* caption;      // nullptr: any
         bool isCaption;
         HWND found;
     };
-    static BOOL CALLBACK FindDialogBox(HWND window, LPARAM context) {
-        auto& search = *reinterpret_cast<DialogBoxSearch*>(context);
+    static BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM context) {
+        auto& search = *reinterpret_cast<WindowSearch*>(context);
         DWORD owner = 0;
         wchar_t className[16] = {};
         GetWindowThreadProcessId(window, &owner);
         GetClassNameW(window, className, 16);
-        if (owner == search.process && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0 &&
+        if (owner == search.process && IsWindowVisible(window) &&
+            (!search.windowClass || lstrcmpW(className, search.windowClass) == 0) &&
             (!search.caption || (WindowText(window) == search.caption) == search.isCaption))
             search.found = window;
         return !search.found;

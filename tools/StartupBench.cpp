@@ -1,7 +1,12 @@
-// Measures the time from starting a program to its first visible window.
-//   startup_bench PROGRAM.exe WINDOW-CAPTION RUNS
-// Prints each run's time in milliseconds and the median. Every run's window is
-// closed with WM_CLOSE and the process waited for before the next starts.
+// Measures start-up: the time from starting a program to its window being
+// shown and the program first waiting for input. The program and the others
+// it is compared with are launched in turn, one of each a round, so that a
+// drift of the host falls on all of them alike; each round gives a ratio of
+// the program's time to each other's.
+//   startup_bench ROUNDS PROGRAM.exe CAPTION [OTHER.exe CAPTION]...
+// Prints the median of each one's times, and for each other the median, and
+// the quartiles, of the program's time over its in the same round. A first
+// round, not counted, warms the caches.
 
 #include "tools/ProgramDriver.h"
 
@@ -10,38 +15,68 @@
 
 using namespace quillane::driver;
 
+namespace {
+
+struct Launched {
+    const wchar_t* exe;
+    const wchar_t* caption;
+    std::vector<double> times;  // ms
+};
+
+// The time in ms until the program waited for input with its window shown;
+// closes the window and waits for the program to end. Negative on failure.
+double TimeStartUp(const Launched& what) {
+    LARGE_INTEGER frequency, start, ready;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    Program program(what.exe);
+    const bool idle = program.WaitForInputIdle();
+    QueryPerformanceCounter(&ready);
+    HWND window = program.VisibleWindow(what.caption);
+    if (!idle || !window) {
+        std::printf("%ls: no window \"%ls\" when it first waited for input\n", what.exe, what.caption);
+        return -1;
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    program.WaitForExit();
+    return 1000.0 * static_cast<double>(ready.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+// The value at fraction `at` (0 to 1) of the sorted values.
+double Quantile(std::vector<double> values, double at) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(at * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::printf("usage: startup_bench PROGRAM.exe WINDOW-CAPTION RUNS\n");
+    if (argc < 6 || argc % 2 != 0) {
+        std::printf("usage: startup_bench ROUNDS PROGRAM.exe CAPTION OTHER.exe CAPTION [...]\n");
         return 1;
     }
-    const int runs = _wtoi(argv[3]);
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER start, shown;
-        QueryPerformanceCounter(&start);
-        Program program(argv[1]);
-        HWND window = nullptr;
-        // Poll without sleeping: the figure should be the program's, not the poll's.
-        while (!window && !program.WaitForExit(0ms)) {
-            window = FindWindowW(nullptr, argv[2]);
-            if (window && !IsWindowVisible(window)) window = nullptr;
+    const int rounds = _wtoi(argv[1]);
+    std::vector<Launched> launched;
+    for (int i = 2; i + 1 < argc; i += 2) launched.push_back({argv[i], argv[i + 1], {}});
+    for (int round = -1; round < rounds; ++round) {
+        for (Launched& what : launched) {
+            const double time = TimeStartUp(what);
+            if (time < 0) return 1;
+            if (round >= 0) what.times.push_back(time);
         }
-        QueryPerformanceCounter(&shown);
-        if (!window) {
-            std::printf("run %d: no window\n", run);
-            return 1;
-        }
-        times.push_back(1000.0 * static_cast<double>(shown.QuadPart - start.QuadPart) /
-                        static_cast<double>(frequency.QuadPart));
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        program.WaitForExit();
     }
-    std::printf("runs:");
-    for (double t : times) std::printf(" %.1f", t);
-    std::sort(times.begin(), times.end());
-    std::printf("\nmedian: %.1f ms\n", times[times.size() / 2]);
+
+    std::printf("%d rounds; ms from start to the window shown and waiting for input.\n", rounds);
+    std::printf("%10s %12s  %s\n", "median ms", "ratio", "");
+    std::printf("%10.1f %12s  %ls\n", Quantile(launched[0].times, 0.5), "", launched[0].exe);
+    for (size_t other = 1; other < launched.size(); ++other) {
+        std::vector<double> ratios;
+        for (int round = 0; round < rounds; ++round)
+            ratios.push_back(launched[0].times[round] / launched[other].times[round]);
+        std::printf("%10.1f %6.3f %5s  %ls (quartiles of the ratio %.3f-%.3f)\n",
+                    Quantile(launched[other].times, 0.5), Quantile(ratios, 0.5), "", launched[other].exe,
+                    Quantile(ratios, 0.25), Quantile(ratios, 0.75));
+    }
     return 0;
 }
