@@ -101,6 +101,7 @@ void ConfigDialog::OnInit() {
     for (const ControlRow* row : TabOrder())
         SetWindowPos(GetDlgItem(window_, row->id), HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ChooseTitleColour();
     // Controls made after the template know nothing of a default: tell the dialog manager.
     SendMessageW(window_, DM_SETDEFID, kOkId, 0);
 }
@@ -168,7 +169,9 @@ INT_PTR ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
-        // The user chose other colours, or high contrast: draw the text anew.
+        // The user chose other colours, or high contrast: choose Label1's
+        // anew, and draw the text again.
+        ChooseTitleColour();
         InvalidateRect(window_, nullptr, TRUE);
         return FALSE;
     case WM_DESTROY:
@@ -196,12 +199,16 @@ bool ConfigDialog::HighContrastOn() const {
            (highContrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
+// Chosen when the dialog is made and when the colours or settings change, not
+// each time a label is drawn.
+void ConfigDialog::ChooseTitleColour() {
+    titleColour_ =
+        TitleTextColour(HighContrastOn(), GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT));
+}
+
 INT_PTR ConfigDialog::OnControlColour(HDC dc, HWND control) {
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
-    SetTextColor(
-        dc, GetDlgCtrlID(control) == kLabel1Id ? TitleTextColour(HighContrastOn(), face, text) : text);
-    SetBkColor(dc, face);
+    SetTextColor(dc, GetDlgCtrlID(control) == kLabel1Id ? titleColour_ : GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
 

@@ -52,6 +52,7 @@ private:
     INT_PTR OnControlColour(HDC dc, HWND control);
 
     bool HighContrastOn() const;
+    void ChooseTitleColour();
 
     HINSTANCE instance_;
     PlatformServices& platform_;
@@ -60,6 +61,7 @@ private:
     HWND okButton_ = nullptr;
     UniqueFont dialogFont_;
     UniqueFont titleFont_;
+    Colour titleColour_ = kTitleBlue;
     std::exception_ptr failure_;
 };
 
