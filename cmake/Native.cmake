@@ -7,7 +7,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_executable(unit_tests tests/unit/RegistrationTest.cpp tests/unit/DialogRulesTest.cpp
-    tests/unit/PathRulesTest.cpp)
+    tests/unit/PathRulesTest.cpp tests/unit/TextTest.cpp)
 target_link_libraries(unit_tests PRIVATE quillane_logic GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers ${sanitizers})
 target_link_options(unit_tests PRIVATE ${sanitizers})

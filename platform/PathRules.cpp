@@ -9,28 +9,26 @@ constexpr std::size_t kMaxPath = 260;
 constexpr wchar_t kExtended[] = L"\\\\?\\";
 constexpr wchar_t kExtendedUnc[] = L"\\\\?\\UNC\\";
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
-
 }  // namespace
 
-std::wstring FolderOfModulePath(const std::wstring& modulePath) {
-    const auto separator = modulePath.rfind(L'\\');
-    if (separator == std::wstring::npos) return {};
-    std::wstring folder = modulePath.substr(0, separator);
-    if (!folder.empty() && folder.back() == L':') folder += L'\\';
+Text FolderOfModulePath(const Text& modulePath) {
+    const std::size_t separator = modulePath.FindLast(L'\\');
+    if (separator == Text::npos) return {};
+    Text folder = modulePath.Slice(0, separator);
+    if (folder.back() == L':') folder = folder + L"\\";
     return folder;
 }
 
-std::wstring ExtendedFormIfLong(const std::wstring& path) {
-    if (path.size() < kMaxPath || StartsWith(path, kExtended)) return path;
+Text ExtendedFormIfLong(const Text& path) {
+    if (path.size() < kMaxPath || path.StartsWith(kExtended)) return path;
     // "\\server\share" becomes "\\?\UNC\server\share".
-    if (StartsWith(path, L"\\\\")) return kExtendedUnc + path.substr(2);
+    if (path.StartsWith(L"\\\\")) return kExtendedUnc + path.Slice(2);
     return kExtended + path;
 }
 
-std::wstring PlainForm(const std::wstring& path) {
-    if (StartsWith(path, kExtendedUnc)) return L"\\\\" + path.substr(std::size(kExtendedUnc) - 1);
-    if (StartsWith(path, kExtended)) return path.substr(std::size(kExtended) - 1);
+Text PlainForm(const Text& path) {
+    if (path.StartsWith(kExtendedUnc)) return L"\\\\" + path.Slice(std::size(kExtendedUnc) - 1);
+    if (path.StartsWith(kExtended)) return path.Slice(std::size(kExtended) - 1);
     return path;
 }
 

@@ -3,9 +3,10 @@
 // Everything the registration logic needs from the outside world. The logic
 // calls nothing else, so it runs unchanged against Windows or a test fake.
 
+#include "platform/Text.h"
+
 #include <cstdint>
-#include <stdexcept>
-#include <string>
+#include <exception>
 
 namespace quillane {
 
@@ -27,13 +28,15 @@ inline bool operator==(const Guid& a, const Guid& b) {
 // The one way an operation reports that it could not do its work. A failure is
 // never encoded as a result value; `code` carries the system's error code
 // (an HRESULT or a GetLastError value) where there is one.
-class PlatformFailure : public std::runtime_error {
+class Failure : public std::exception {
 public:
-    PlatformFailure(const std::string& what, std::uint32_t code)
-        : std::runtime_error(what), code_(code) {}
+    // `what` names the operation; it is a text that lasts, such as a literal.
+    Failure(const char* what, std::uint32_t code) : what_(what), code_(code) {}
+    const char* what() const noexcept override { return what_; }
     std::uint32_t code() const { return code_; }
 
 private:
+    const char* what_;
     std::uint32_t code_;
 };
 
@@ -54,24 +57,22 @@ public:
     virtual ~PlatformServices() = default;
 
     // Modal; returns once the user has dismissed the box.
-    virtual void ShowMessage(const std::wstring& prompt, MessageKind kind,
-                             const std::wstring& title) = 0;
+    virtual void ShowMessage(const Text& prompt, MessageKind kind, const Text& title) = 0;
     // ProductName from the executable's version record.
-    virtual std::wstring GetProductName() = 0;
+    virtual Text GetProductName() = 0;
     // Folder of the running executable, without a trailing "\" except at a drive root.
-    virtual std::wstring GetAppFolder() = 0;
+    virtual Text GetAppFolder() = 0;
     // Destroys the dialog; with no window left the program ends.
     virtual void CloseDialog(DialogHandle dialog) = 0;
     virtual InstanceRef CreateInstance(const Guid& clsid, const Guid& iid) = 0;
     // Releases the instance and empties the reference.
     virtual void ReleaseInstance(InstanceRef& instance) = 0;
     // The setup toolkit's self-registration of a library: 0 means registered.
-    virtual std::int16_t DLLSelfRegister(const std::wstring& libraryPath) = 0;
+    virtual std::int16_t DLLSelfRegister(const Text& libraryPath) = 0;
     // The profile service's write: non-zero on success, 0 on failure. The texts
     // are in the system's ANSI code page.
-    virtual std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
-                                                    const std::string& value,
-                                                    const std::string& fileName) = 0;
+    virtual std::int32_t WritePrivateProfileStringA(const char* section, const char* key,
+                                                    const char* value, const char* fileName) = 0;
 };
 
 }  // namespace quillane

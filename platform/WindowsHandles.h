@@ -9,14 +9,14 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <string>
 #include <utility>
 
 namespace quillane {
 
-[[noreturn]] inline void FailWithLastError(const std::string& what) {
+// `what` names the call that failed, a text that lasts, such as a literal.
+[[noreturn]] inline void FailWithLastError(const char* what) {
     const DWORD error = GetLastError();
-    throw PlatformFailure(what, error);
+    throw Failure(what, error);
 }
 
 template <typename Handle, typename Traits>

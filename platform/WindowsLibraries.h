@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace quillane {
 
 // Where a library is looked for: by bare name in the process's search order,
@@ -16,7 +14,7 @@ namespace quillane {
 enum class LibrarySearch { SearchOrder, SystemFolder };
 
 // The full path of `library` in the system folder.
-std::wstring SystemLibraryPath(const wchar_t* library);
+Text SystemLibraryPath(const wchar_t* library);
 
 // A found function as what it is: FARPROC stands for any signature.
 template <typename FunctionPointer>
@@ -32,15 +30,15 @@ public:
                  LibrarySearch search = LibrarySearch::SearchOrder)
         : library_(library), name_(name), search_(search) {}
 
-    // Throws PlatformFailure when the library or the entry point is missing.
+    // Throws Failure when the library or the entry point is missing.
     FunctionPointer Get() {
         if (!function_) {
             UniqueLibrary module(LoadLibraryW(search_ == LibrarySearch::SystemFolder
                                                   ? SystemLibraryPath(library_).c_str()
                                                   : library_));
-            if (!module) FailWithLastError(std::string("cannot load library: ") + name_);
+            if (!module) FailWithLastError("LoadLibraryW");
             FARPROC address = GetProcAddress(module.get(), name_);
-            if (!address) FailWithLastError(std::string("entry point not found: ") + name_);
+            if (!address) FailWithLastError("GetProcAddress");
             function_ = AsFunction<FunctionPointer>(address);
             module_ = std::move(module);
         }

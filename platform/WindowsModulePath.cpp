@@ -2,21 +2,16 @@
 
 #include "platform/WindowsHandles.h"
 
-#include <vector>
-
 namespace quillane {
 
-std::wstring GetModulePath(HMODULE module) {
+Text GetModulePath(HMODULE module) {
     // GetModuleFileNameW truncates silently: grow until the path fits with room.
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    for (DWORD size = MAX_PATH;; size *= 2) {
+        Text buffer = Text::OfLength(size);
+        const DWORD length = GetModuleFileNameW(module, buffer.data(), size);
         if (length == 0) FailWithLastError("GetModuleFileNameW");
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768)
-            throw PlatformFailure("module path too long", ERROR_INSUFFICIENT_BUFFER);
-        buffer.resize(buffer.size() * 2);
+        if (length < size) return buffer.Slice(0, length);
+        if (size >= 32768) throw Failure("module path too long", ERROR_INSUFFICIENT_BUFFER);
     }
 }
 

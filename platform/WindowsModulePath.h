@@ -1,12 +1,12 @@
 #pragma once
 
-#include <windows.h>
+#include "platform/Text.h"
 
-#include <string>
+#include <windows.h>
 
 namespace quillane {
 
 // The full path of `module` (nullptr: the running executable), at any length.
-std::wstring GetModulePath(HMODULE module);
+Text GetModulePath(HMODULE module);
 
 }  // namespace quillane

@@ -6,7 +6,8 @@
 
 #include <objbase.h>
 
-#include <vector>
+#include <algorithm>
+#include <memory>
 
 namespace quillane {
 namespace {
@@ -22,13 +23,12 @@ GUID ToWindowsGuid(const Guid& guid) {
 
 }  // namespace
 
-void WindowsPlatformServices::ShowMessage(const std::wstring& prompt, MessageKind kind,
-                                          const std::wstring& title) {
+void WindowsPlatformServices::ShowMessage(const Text& prompt, MessageKind kind, const Text& title) {
     const UINT style = MB_OK | static_cast<UINT>(kind);
     if (MessageBoxW(owner_, prompt.c_str(), title.c_str(), style) == 0) FailWithLastError("MessageBoxW");
 }
 
-std::wstring WindowsPlatformServices::GetProductName() {
+Text WindowsPlatformServices::GetProductName() {
     // Read from the executable's own version resource: no file access, so the
     // length or characters of the program's path cannot get in the way.
     const HMODULE module = GetModuleHandleW(nullptr);
@@ -39,8 +39,8 @@ std::wstring WindowsPlatformServices::GetProductName() {
     if (!data) FailWithLastError("LoadResource(RT_VERSION)");
     // VerQueryValueW wants a writable copy of the record.
     const DWORD size = SizeofResource(module, found);
-    std::vector<unsigned char> record(static_cast<const unsigned char*>(data),
-                                      static_cast<const unsigned char*>(data) + size);
+    const auto record = std::make_unique<unsigned char[]>(size);
+    std::copy_n(static_cast<const unsigned char*>(data), size, record.get());
 
     struct Translation {
         WORD language;
@@ -49,25 +49,25 @@ std::wstring WindowsPlatformServices::GetProductName() {
     const QueryVersionFunction queryVersion = queryVersion_.Get();
     Translation* translations = nullptr;
     UINT translationBytes = 0;
-    if (!queryVersion(record.data(), L"\\VarFileInfo\\Translation",
+    if (!queryVersion(record.get(), L"\\VarFileInfo\\Translation",
                       reinterpret_cast<void**>(&translations), &translationBytes) ||
         translationBytes < sizeof(Translation))
-        throw PlatformFailure("version record has no translation", ERROR_RESOURCE_TYPE_NOT_FOUND);
+        throw Failure("version record has no translation", ERROR_RESOURCE_TYPE_NOT_FOUND);
 
     wchar_t query[64];
     wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\ProductName", translations[0].language,
               translations[0].codePage);
     wchar_t* name = nullptr;
     UINT nameLength = 0;
-    if (!queryVersion(record.data(), query, reinterpret_cast<void**>(&name), &nameLength) || !name)
-        throw PlatformFailure("version record has no ProductName", ERROR_RESOURCE_NAME_NOT_FOUND);
+    if (!queryVersion(record.get(), query, reinterpret_cast<void**>(&name), &nameLength) || !name)
+        throw Failure("version record has no ProductName", ERROR_RESOURCE_NAME_NOT_FOUND);
     // The length may or may not count the terminating zero.
-    return std::wstring(name);
+    return Text(name);
 }
 
-std::wstring WindowsPlatformServices::GetAppFolder() {
-    std::wstring folder = FolderOfModulePath(GetModulePath(nullptr));
-    if (folder.empty()) throw PlatformFailure("module path has no folder", ERROR_BAD_PATHNAME);
+Text WindowsPlatformServices::GetAppFolder() {
+    Text folder = FolderOfModulePath(GetModulePath(nullptr));
+    if (folder.empty()) throw Failure("module path has no folder", ERROR_BAD_PATHNAME);
     return folder;
 }
 
@@ -82,8 +82,7 @@ InstanceRef WindowsPlatformServices::CreateInstance(const Guid& clsid, const Gui
     const GUID interfaceId = ToWindowsGuid(iid);
     void* instance = nullptr;
     const HRESULT hr = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, interfaceId, &instance);
-    if (FAILED(hr) || !instance)
-        throw PlatformFailure("CoCreateInstance", static_cast<std::uint32_t>(hr));
+    if (FAILED(hr) || !instance) throw Failure("CoCreateInstance", static_cast<std::uint32_t>(hr));
     return InstanceRef{instance};
 }
 
@@ -92,18 +91,17 @@ void WindowsPlatformServices::ReleaseInstance(InstanceRef& instance) {
     instance = {};
 }
 
-std::int16_t WindowsPlatformServices::DLLSelfRegister(const std::wstring& libraryPath) {
+std::int16_t WindowsPlatformServices::DLLSelfRegister(const Text& libraryPath) {
     const SelfRegisterFunction selfRegister = selfRegister_.Get();
-    const std::string ansiPath = AnsiLibraryPath(libraryPath);
+    const AnsiText ansiPath = AnsiLibraryPath(libraryPath);
     return selfRegister(ansiPath.c_str());
 }
 
-std::int32_t WindowsPlatformServices::WritePrivateProfileStringA(const std::string& section,
-                                                                 const std::string& key,
-                                                                 const std::string& value,
-                                                                 const std::string& fileName) {
+std::int32_t WindowsPlatformServices::WritePrivateProfileStringA(const char* section, const char* key,
+                                                                 const char* value,
+                                                                 const char* fileName) {
     const WriteProfileFunction writeProfile = writeProfile_.Get();
-    return writeProfile(section.c_str(), key.c_str(), value.c_str(), fileName.c_str());
+    return writeProfile(section, key, value, fileName);
 }
 
 }  // namespace quillane

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace quillane {
 
 class WindowsPlatformServices final : public PlatformServices {
@@ -15,16 +13,15 @@ public:
     // stand alone, with their own task-bar button.
     void SetMessageOwner(HWND owner) { owner_ = owner; }
 
-    void ShowMessage(const std::wstring& prompt, MessageKind kind, const std::wstring& title) override;
-    std::wstring GetProductName() override;
-    std::wstring GetAppFolder() override;
+    void ShowMessage(const Text& prompt, MessageKind kind, const Text& title) override;
+    Text GetProductName() override;
+    Text GetAppFolder() override;
     void CloseDialog(DialogHandle dialog) override;
     InstanceRef CreateInstance(const Guid& clsid, const Guid& iid) override;
     void ReleaseInstance(InstanceRef& instance) override;
-    std::int16_t DLLSelfRegister(const std::wstring& libraryPath) override;
-    std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
-                                            const std::string& value,
-                                            const std::string& fileName) override;
+    std::int16_t DLLSelfRegister(const Text& libraryPath) override;
+    std::int32_t WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                            const char* fileName) override;
 
 private:
     using SelfRegisterFunction = short(WINAPI*)(const char* libraryPath);

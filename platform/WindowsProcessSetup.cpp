@@ -46,10 +46,10 @@ void HardenDllSearchOrder(const StartUpCalls& windows) {
 // Loads each by its full path, its own imports too from the system folder; a
 // later load by bare name then finds the one already loaded. They stay loaded.
 void PreloadSystemLibraries(const StartUpCalls& windows) {
-    std::wstring folder;
+    Text folder;
     try {
         folder = SystemLibraryPath(L"");
-    } catch (const PlatformFailure&) {
+    } catch (const Failure&) {
         return;
     }
     for (const wchar_t* library : kSystemLibraries)

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
 
 namespace quillane {
 namespace {
@@ -10,7 +9,7 @@ namespace {
 std::int16_t ToInt16Checked(std::int32_t value) {
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max())
-        throw std::overflow_error("profile write result out of 16-bit range");
+        throw Failure("profile write result out of 16-bit range", 0);
     return static_cast<std::int16_t>(value);
 }
 

@@ -17,7 +17,7 @@ inline constexpr wchar_t kNotRegisteredMessage[] = L"Failed to register Quillane
 // Writes the add-in's entry into the add-in list and tells the user whether the
 // write worked. Returns once the message has been dismissed. Catches nothing: a
 // failing operation, or a write result outside the signed 16-bit range, leaves
-// as an exception.
+// as a Failure.
 void RegisterAddIn(PlatformServices& platform);
 
 }  // namespace quillane

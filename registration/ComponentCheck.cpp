@@ -24,10 +24,10 @@ void ReportFailureAndClose(PlatformServices& platform, DialogHandle dialog, bool
 
 }  // namespace
 
-std::wstring AddInLibraryPath(const std::wstring& folder) {
+Text AddInLibraryPath(const Text& folder) {
     if (folder.empty()) return {};
     if (folder.back() == L'\\') return folder + kAddInLibraryName;
-    return folder + L'\\' + kAddInLibraryName;
+    return folder + L"\\" + kAddInLibraryName;
 }
 
 void RunComponentCheck(PlatformServices& platform, DialogHandle dialog) {
@@ -40,9 +40,9 @@ void RunComponentCheck(PlatformServices& platform, DialogHandle dialog) {
         return;
     }
 
-    std::wstring folder;
+    Text folder;
     Attempt(failed, [&] { folder = platform.GetAppFolder(); });
-    const std::wstring path = AddInLibraryPath(folder);
+    const Text path = AddInLibraryPath(folder);
 
     std::int16_t result = 0;
     // Without a folder the path would be relative to the current drive and could

@@ -2,8 +2,6 @@
 
 #include "platform/PlatformServices.h"
 
-#include <string>
-
 namespace quillane {
 
 // The add-in's connection class and the interface asked for when probing it.
@@ -18,7 +16,7 @@ inline constexpr wchar_t kComponentMissingMessage[] =
 
 // The add-in library's path in `folder`, with exactly one separator between
 // the two. Gives an empty text when there is no folder to put it in.
-std::wstring AddInLibraryPath(const std::wstring& folder);
+Text AddInLibraryPath(const Text& folder);
 
 // Makes sure the add-in's connection class can be created, self-registering the
 // add-in library from the program's folder when it cannot. When it still cannot,

@@ -38,13 +38,13 @@ public:
     int liveInstances = 0;
     DialogHandle closedDialog = nullptr;
 
-    void ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override {
-        shown.push_back(Step('M', Message{text, title, kind}));
+    void ShowMessage(const Text& text, MessageKind kind, const Text& title) override {
+        shown.push_back(Step('M', Message{text.c_str(), title.c_str(), kind}));
     }
-    std::wstring GetProductName() override {
-        return Step('N', std::wstring(L"Quillane Add-In Configuration"));
+    Text GetProductName() override {
+        return Step('N', std::wstring(L"Quillane Add-In Configuration")).c_str();
     }
-    std::wstring GetAppFolder() override { return Step('F', appFolder); }
+    Text GetAppFolder() override { return Step('F', appFolder).c_str(); }
     void CloseDialog(DialogHandle dialog) override { closedDialog = Step('X', dialog); }
     InstanceRef CreateInstance(const Guid& clsid, const Guid& iid) override {
         created.emplace_back(clsid, iid);
@@ -56,13 +56,12 @@ public:
         liveInstances -= Step('R', instance ? 1 : 0);
         instance = {};
     }
-    std::int16_t DLLSelfRegister(const std::wstring& path) override {
-        libraryPath = path;
+    std::int16_t DLLSelfRegister(const Text& path) override {
+        libraryPath = path.c_str();
         return Step('S', selfRegisterResult);
     }
-    std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
-                                            const std::string& value,
-                                            const std::string& fileName) override {
+    std::int32_t WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                            const char* fileName) override {
         profileArgs = {section, key, value, fileName};
         return Step('W', profileWriteResult);
     }
@@ -73,7 +72,7 @@ private:
     T Step(char letter, const std::optional<T>& result) {
         trace += letter;
         if (!result || failing.find(letter) != std::string::npos)
-            throw PlatformFailure(std::string("simulated failure of ") + letter, 0x80004005u);
+            throw Failure("simulated failure", 0x80004005u);
         return *result;
     }
     template <typename T>

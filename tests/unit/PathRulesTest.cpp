@@ -22,7 +22,8 @@ TEST(PathRules, TheProgramsFolderKeepsItsSeparatorOnlyAtADriveRoot) {
         {L"QuillaneConfig.exe", L""},
         {L"", L""},
     };
-    for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfModulePath(path), folder) << Narrow(path);
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(FolderOfModulePath(path.c_str()).c_str(), folder) << Narrow(path);
 }
 
 TEST(PathRules, OnlyLongPathsTakeTheExtendedFormAndGiveItBack) {
@@ -35,10 +36,10 @@ TEST(PathRules, OnlyLongPathsTakeTheExtendedFormAndGiveItBack) {
         {L"\\\\?\\C:\\" + tail + tail, L"\\\\?\\C:\\" + tail + tail},
     };
     for (const auto& [path, extended] : cases) {
-        EXPECT_EQ(ExtendedFormIfLong(path), extended) << path.size();
+        EXPECT_EQ(ExtendedFormIfLong(path.c_str()).c_str(), extended) << path.size();
         // What the program extended goes back to the form it had.
         if (extended != path) {
-            EXPECT_EQ(PlainForm(extended), path) << path.size();
+            EXPECT_EQ(PlainForm(extended.c_str()).c_str(), path) << path.size();
         }
     }
 }

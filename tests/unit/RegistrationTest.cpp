@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace quillane {
 namespace {
 
@@ -83,7 +81,7 @@ TEST(RegisterAddIn, WritesTheOneEntryThenReportsWhatTheWriteSaid) {
         fake.profileWriteResult = result;
         if (result < -32768 || result > 32767) {
             // Outside the 16 bits the result is kept in: a failure, and nothing is shown.
-            EXPECT_THROW(RegisterAddIn(fake), std::overflow_error);
+            EXPECT_THROW(RegisterAddIn(fake), Failure);
             EXPECT_EQ(fake.trace, "W");
             continue;
         }

@@ -104,7 +104,7 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     WindowsPlatformServices platform;
     const SelfRegisterLog log(fs::temp_directory_path());
     const fs::path library = BinFolder() / L"Quillane.dll";
-    ASSERT_EQ(platform.DLLSelfRegister(library), 0);
+    ASSERT_EQ(platform.DLLSelfRegister(library.c_str()), 0);
     InstanceRef instance = platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
     UnregisterAddInClass();
     ASSERT_TRUE(instance);
@@ -124,9 +124,9 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     fs::path tooLong = fs::temp_directory_path() / L"quillane-missing";
     while (tooLong.native().size() < MAX_PATH) tooLong /= L"missing-folder";
     log.Take();
-    EXPECT_THROW(platform.DLLSelfRegister(tooLong / L"B\u0101d.dll"), PlatformFailure);
+    EXPECT_THROW(platform.DLLSelfRegister((tooLong / L"B\u0101d.dll").c_str()), Failure);
     EXPECT_TRUE(log.Take().empty());
-    EXPECT_NE(platform.DLLSelfRegister(tooLong / L"Quillane.dll"), 0);
+    EXPECT_NE(platform.DLLSelfRegister((tooLong / L"Quillane.dll").c_str()), 0);
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
 }
 
@@ -166,7 +166,7 @@ BOOL WINAPI ReportVersion(OSVERSIONINFOW* version) {
 }
 // Every preload fails, as where a Windows lacks the DLL: nothing else changes.
 HMODULE WINAPI Load(const wchar_t* path, HANDLE, DWORD flags) {
-    const std::wstring folder = SystemLibraryPath(L"");
+    const std::wstring folder = SystemLibraryPath(L"").c_str();
     std::wstring name = path;
     if (name.rfind(folder, 0) == 0) name.replace(0, folder.size(), L"%system%\\");
     Call("LoadLibraryExW", ToUtf8(name) + " " + std::to_string(flags));

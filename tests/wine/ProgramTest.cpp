@@ -108,7 +108,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
     const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
     const wchar_t nativeFirst[] = L"native,builtin";
     RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme", REG_SZ, nativeFirst, sizeof(nativeFirst));
-    ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll")));
+    ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll").c_str()));
     fs::path deep = scratch_.path / L"deep";
     while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
     const std::vector<fs::path> both = {L"Quillane.dll", L"vb6stkit.dll"};

@@ -30,7 +30,7 @@ inline fs::path FromAnsi(const std::string& text) {
 }
 
 // The folder holding the test executable, the program and the stand-ins.
-inline fs::path BinFolder() { return fs::path(GetModulePath(nullptr)).parent_path(); }
+inline fs::path BinFolder() { return fs::path(GetModulePath(nullptr).c_str()).parent_path(); }
 
 // A fresh folder in the temporary folder, deleted with all it holds when the
 // object goes. Folders past MAX_PATH characters stay: this C runtime cannot
