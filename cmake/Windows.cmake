@@ -66,7 +66,7 @@ endif()
 # The program. Its header names the oldest Windows it runs on: XP, version 5.1
 # (for the 64-bit test build XP x64, 5.2).
 set(xp_minor $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,1,2>)
-add_executable(QuillaneConfig WIN32 app/Main.cpp ${resource_script})
+add_executable(QuillaneConfig WIN32 app/Main.cpp app/TerminateHandler.cpp ${resource_script})
 target_link_libraries(QuillaneConfig PRIVATE quillane_dialog)
 target_link_options(QuillaneConfig PRIVATE -municode
     LINKER:--major-os-version,5,--minor-os-version,${xp_minor}

@@ -3,7 +3,8 @@
 # processor (x86 for the product) with no link timestamp and no application
 # manifest, importing only DLLs that Windows always loads from the system
 # folder (any other could be planted beside the program). The program itself:
-# a GUI program, with its version record (for the project's version) and icon.
+# a GUI program, within 160 KB for x86, with its version record (for the
+# project's version) and icon.
 #   check_binaries.sh BIN-FOLDER OBJDUMP x86|AMD64 VERSION
 set -euo pipefail
 shopt -s extglob
@@ -30,6 +31,10 @@ done
 
 program="$bin/QuillaneConfig.exe"
 grep -qE "^Subsystem\s+00000002" <<<"$($objdump -p "$program")" || fail "QuillaneConfig.exe: not a GUI program"
+# No dead weight: the program stays within 160 KB, so that a change that pulls
+# in a heavy part of a library is seen when it is made.
+size=$(stat -c %s "$program")
+[ "$3" != x86 ] || [ "$size" -le 163840 ] || fail "QuillaneConfig.exe: $size bytes, over 160 KB (163840)"
 # The version record: exactly the seven keys, in one U.S. English, Unicode block;
 # the version twice as text ("1.00.0002") and twice as numbers, no flags,
 # 32-bit Windows, an application.
