@@ -1,29 +1,25 @@
-"""A time-stamping authority of the tests' own, on the loopback address, so
-that signing can be time-stamped without the network. It answers both
-protocols that signing uses: RFC 3161 (a TimeStampReq, answered by
-"openssl ts -reply") and Authenticode's own (a base64 request whose last
-OCTET STRING is the signature to countersign, answered by a base64 PKCS #7
-SignedData over it). It prints its port, then serves until it is stopped, and
-appends the protocol of each request to requests.log in its folder.
-    timestamp_authority.py FOLDER   (holding tsa.cnf, tsa.pem, tsa.key and ca.pem)"""
+# A time-stamping authority of the tests' own, on the loopback address, so that
+# signing can be time-stamped without the network. It answers both protocols
+# that signing uses: RFC 3161 (a TimeStampReq, answered by "openssl ts -reply")
+# and Authenticode's own (a base64 request whose last OCTET STRING is the
+# signature to countersign, answered by a base64 PKCS #7 SignedData over it).
+# It prints its port, serves until it is stopped, and appends the protocol of
+# each request to requests.log in its folder.
+#   timestamp_authority.py FOLDER   (holding tsa.cnf, tsa.pem, tsa.key and ca.pem)
 
 import base64, http.server, os, subprocess, sys
 
 folder = sys.argv[1]
 
 
+# The last OCTET STRING in DER data, searching constructed values too.
 def last_octet_string(der):
-    """The last OCTET STRING in DER data, searching constructed values too."""
     found, at = None, 0
     while at < len(der):
-        tag, size = der[at], der[at + 1]
-        at += 2
+        tag, size, at = der[at], der[at + 1], at + 2
         if size & 0x80:
-            count = size & 0x7F
-            size = int.from_bytes(der[at:at + count], "big")
-            at += count
-        value = der[at:at + size]
-        at += size
+            size, at = int.from_bytes(der[at:at + (size & 0x7F)], "big"), at + (size & 0x7F)
+        value, at = der[at:at + size], at + size
         inner = last_octet_string(value) if tag & 0x20 else None
         found = value if tag == 0x04 else inner if inner is not None else found
     return found

@@ -10,8 +10,6 @@
 namespace quillane {
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 TEST(PathRules, TheProgramsFolderKeepsItsSeparatorOnlyAtADriveRoot) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"C:\\Tools\\QuillaneConfig.exe", L"C:\\Tools"},
@@ -19,11 +17,9 @@ TEST(PathRules, TheProgramsFolderKeepsItsSeparatorOnlyAtADriveRoot) {
         {L"\\\\?\\C:\\QuillaneConfig.exe", L"\\\\?\\C:\\"},
         {L"\\\\server\\share\\QuillaneConfig.exe", L"\\\\server\\share"},
         {L"\\QuillaneConfig.exe", L""},
-        {L"QuillaneConfig.exe", L""},
         {L"", L""},
     };
-    for (const auto& [path, folder] : cases)
-        EXPECT_EQ(FolderOfModulePath(path.c_str()).c_str(), folder) << Narrow(path);
+    for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfModulePath(path.c_str()).c_str(), folder);
 }
 
 TEST(PathRules, OnlyLongPathsTakeTheExtendedFormAndGiveItBack) {
@@ -38,9 +34,7 @@ TEST(PathRules, OnlyLongPathsTakeTheExtendedFormAndGiveItBack) {
     for (const auto& [path, extended] : cases) {
         EXPECT_EQ(ExtendedFormIfLong(path.c_str()).c_str(), extended) << path.size();
         // What the program extended goes back to the form it had.
-        if (extended != path) {
-            EXPECT_EQ(PlainForm(extended.c_str()).c_str(), path) << path.size();
-        }
+        EXPECT_TRUE(extended == path || PlainForm(extended.c_str()).c_str() == path) << path.size();
     }
 }
 

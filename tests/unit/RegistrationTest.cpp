@@ -58,19 +58,16 @@ TEST(RunComponentCheck, FollowsTheDesignedSequenceAndEnds) {
         const bool selfRegistered = fake.trace.find('S') != std::string::npos;
         EXPECT_EQ(fake.libraryPath, selfRegistered ? L"C:\\Tools\\Quillane.dll" : L"");
 
-        for (const auto& message : fake.shown) {
-            EXPECT_EQ(message.text,
-                      L"Could not reference Quillane Add-In. Try registering Quillane.dll first");
-            EXPECT_EQ(message.kind, MessageKind::Critical);
-            EXPECT_EQ(message.title, L"Quillane Add-In Configuration");
-        }
+        const std::wstring missing =
+            L"Could not reference Quillane Add-In. Try registering Quillane.dll first";
+        for (const auto& message : fake.shown)
+            EXPECT_TRUE(message.text == missing && message.kind == MessageKind::Critical &&
+                        message.title == L"Quillane Add-In Configuration");
         const bool closed = fake.trace.back() == 'X' && fake.failing != "X";
         EXPECT_EQ(fake.closedDialog, closed ? kDialog : nullptr);
         EXPECT_EQ(fake.liveInstances, fake.failing == "R" ? 1 : 0) << "the probe outlived the check";
-        for (const auto& [clsid, iid] : fake.created) {
-            EXPECT_EQ(clsid, kConnectClassId);
-            EXPECT_EQ(iid, kConnectInterfaceId);
-        }
+        for (const auto& [clsid, iid] : fake.created)
+            EXPECT_TRUE(clsid == kConnectClassId && iid == kConnectInterfaceId);
     }
 }
 
