@@ -12,12 +12,61 @@
 # zipped (scripts/sign.sh); without one it is not, and the script says so.
 #   [QUILLANE_SIGN_PKCS12=KEY-AND-CHAIN.p12 QUILLANE_SIGN_PASSWORD_FILE=FILE
 #    [QUILLANE_SIGN_TIMESTAMP_URL=URL]] scripts/release.sh [FOLDER]
+#
+# FOLDER is taken from where the command is run. It must not exist, be empty,
+# or hold nothing but an earlier release of this program, which is replaced;
+# anything else stops the script before it builds anything, and the folder is
+# left as it was. A release that fails leaves the folder as it found it.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-out=${1:-dist}
-bash scripts/setup.sh
-# Whatever an earlier run left goes first: a release that fails leaves none.
-rm -rf "$out"
+
+usage() {
+  echo "usage: scripts/release.sh [FOLDER]   (FOLDER: dist/ in the project unless named;"
+  echo "       it must not exist, be empty, or hold only an earlier release of QuillaneConfig)"
+}
+case $# in
+  0) out="" ;;
+  1) case $1 in
+       --help | -h) usage; exit 0 ;;
+       -*) { echo "release.sh: unknown option '$1'"; usage; } >&2; exit 2 ;;
+       "") { echo "release.sh: FOLDER is empty"; usage; } >&2; exit 2 ;;
+     esac
+     out=$1 ;;
+  *) usage >&2; exit 2 ;;
+esac
+root=$(cd "$(dirname "$0")/.." && pwd)
+# From where the user stands, before the script moves to the project.
+case $out in
+  "") out=$root/dist ;;
+  /*) ;;
+  *) out=$PWD/$out ;;
+esac
+while [[ $out == */ && $out != / ]]; do out=${out%/}; done
+
+# The files of an earlier release in folder $1, which this script may replace:
+# a QuillaneConfig-<version>.zip and SHA256SUMS holding that zip's hash, and
+# nothing else. Prints their names; nothing for a folder that is empty or not
+# there. Anything else is not this script's to touch: it says so in one line
+# and fails.
+earlier_release() {
+  local folder=$1 entries zip
+  [ -e "$folder" ] || [ -L "$folder" ] || return 0
+  if [ -L "$folder" ] || [ ! -d "$folder" ]; then
+    echo "release.sh: $folder is not a folder; name a folder that is new, empty or holds an earlier release" >&2
+    return 1
+  fi
+  entries=$(cd "$folder" && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort)
+  [ -n "$entries" ] || return 0
+  zip=$(grep -xE 'QuillaneConfig-[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+\.zip' <<<"$entries" || true)
+  if [[ $zip == *$'\n'* || -z $zip || $entries != "$(printf '%s\n' "$zip" SHA256SUMS | LC_ALL=C sort)" ||
+    -L $folder/$zip || -L $folder/SHA256SUMS || ! -f $folder/$zip || ! -f $folder/SHA256SUMS ]] ||
+    ! (cd "$folder" && [ "$(cut -d ' ' -f 3- SHA256SUMS)" = "$zip" ] && sha256sum --quiet --status -c SHA256SUMS); then
+    echo "release.sh: $folder holds files that are not an earlier release of QuillaneConfig ($(head -c 200 <<<"$entries" | paste -sd " ")); it is left as it is: name a folder that is new or empty" >&2
+    return 1
+  fi
+  echo "$zip SHA256SUMS"
+}
+earlier=$(earlier_release "$out") || exit 1
+cd "$root"
 pkcs12=${QUILLANE_SIGN_PKCS12:-}
 password=${QUILLANE_SIGN_PASSWORD_FILE:-}
 if [[ -n $pkcs12 && -z $password || -z $pkcs12 && -n $password ]]; then
@@ -69,6 +118,17 @@ with zipfile.ZipFile(archive, "w") as zip:
 PY
 (cd "$staging" && sha256sum "$zip" >SHA256SUMS && rm QuillaneConfig.exe)
 chmod 755 "$staging"
-mkdir -p "$(dirname "$out")" && mv "$staging" "$out"
+# The earlier release goes only now, file by file: what the folder held at
+# the start and nothing else. A folder that has meanwhile taken anything more
+# is not removed, and the new release is not put in its place.
+if [ -n "$earlier" ]; then
+  (cd "$out" && rm -f -- $earlier) && rmdir -- "$out" 2>/dev/null || {
+    echo "release.sh: $out changed while the release was made; the new release is not put there" >&2
+    exit 1
+  }
+elif [ -d "$out" ]; then
+  rmdir -- "$out" 2>/dev/null || { echo "release.sh: $out is no longer empty; the new release is not put there" >&2; exit 1; }
+fi
+mkdir -p "$(dirname "$out")" && mv -T "$staging" "$out"
 echo "Release: $out/$zip"
 cat "$out/SHA256SUMS"

@@ -12,6 +12,11 @@
 set -euo pipefail
 in=$1
 out=$2
+# The signed program goes to a new file: never over one that is there.
+if [ -e "$out" ] || [ -L "$out" ]; then
+  echo "sign.sh: $out is there already; name a file that is not" >&2
+  exit 1
+fi
 date=${SOURCE_DATE_EPOCH:?the date of the sources}
 if [ "$date" -le 315532800 ]; then
   echo "Cannot sign $in dated 1980-01-01, the date of sources without one" >&2

@@ -57,7 +57,7 @@ ctest --preset "$quillane_preset"
 releases=build/releases
 rm -rf "$releases"
 bash tests/binaries/check_signing.sh "build/$quillane_preset/bin" "$releases"
-bash scripts/release.sh "$releases/unsigned" >/dev/null
+bash tests/binaries/check_release_folder.sh "$releases"
 bash tests/binaries/check_release.sh "$releases/unsigned" build/windows/bin/QuillaneConfig.exe
 
 python3 scripts/test_share.py

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# What release.sh does with the folder it is given, run as a user would run it
+# from a folder of their own: a relative FOLDER is made where the user stands;
+# an earlier release there is replaced; a folder that holds anything else, a
+# file in its place, or an option the script does not know, changes nothing.
+# Leaves the release, unsigned, in RELEASES-FOLDER/unsigned.
+#   check_release_folder.sh RELEASES-FOLDER
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$1" && cd "$1"
+fail() { echo "FAIL $*" >&2; exit 1; }
+release() { bash "$root/scripts/release.sh" "$@" >said 2>&1; }
+# Every name, kind, size and content hash under the folder the user is in.
+state() { find . -path ./said -prune -o -printf '%p %y %s\n' | LC_ALL=C sort; find . -type f ! -name said -exec sha256sum {} + | LC_ALL=C sort; }
+
+release unsigned || fail "a new relative folder: $(cat said)"
+[ -f unsigned/SHA256SUMS ] && [ ! -e "$root/unsigned" ] || fail "the relative folder 'unsigned' was not made in $PWD"
+release unsigned/ || fail "a folder holding an earlier release is not replaced: $(cat said)"
+
+mkdir mine && echo "the user's own" >mine/notes.txt
+cp unsigned/* mine/
+echo "the user's own" >file
+before=$(state)
+for folder in mine file; do
+  ! release "$folder" || fail "release.sh $folder was accepted"
+  [ "$(wc -l <said)" = 1 ] || fail "release.sh $folder said more than one line: $(cat said)"
+done
+for option in --frob -x; do
+  ! release "$option" && grep -q '^usage:' said || fail "release.sh $option: $(cat said)"
+done
+release --help && grep -q '^usage:' said || fail "release.sh --help: $(cat said)"
+[ "$(state)" = "$before" ] || fail "the folder the user is in changed: $(diff <(echo "$before") <(state))"
+rm -r mine file said
+echo "release.sh makes a relative folder where the user stands and touches nothing of the user's"
