@@ -17,7 +17,8 @@ if [ -e "$out" ] || [ -L "$out" ]; then
   echo "sign.sh: $out is there already; name a file that is not" >&2
   exit 1
 fi
-date=${SOURCE_DATE_EPOCH:?the date of the sources}
+# The sources' date, as source-date.sh accepts it.
+date=$(SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:?the date of the sources} bash "$(dirname "$0")/source-date.sh")
 if [ "$date" -le 315532800 ]; then
   echo "Cannot sign $in dated 1980-01-01, the date of sources without one" >&2
   exit 1

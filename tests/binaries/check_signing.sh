@@ -20,7 +20,7 @@ trap '[ -z "$authority_pid" ] || kill "$authority_pid"; rm -rf "$work"' EXIT
 fail() { echo "FAIL $*" >&2; exit 1; }
 # Signed by the sources' date; sources without one are signed by today's here,
 # in throwaway signatures that nobody downloads.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(bash "$root/scripts/source-date.sh")}
+SOURCE_DATE_EPOCH=$(bash "$root/scripts/source-date.sh")
 [ "$SOURCE_DATE_EPOCH" -gt 315532800 ] || SOURCE_DATE_EPOCH=$(date +%s)
 export SOURCE_DATE_EPOCH
 
