@@ -16,6 +16,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=41
 if [[ ${1:-} =~ ^[0-9]+$ ]]; then rounds=$1 && shift; fi
+if ! [[ $rounds =~ ^0*[1-9][0-9]{0,3}$ ]]; then
+  echo "bench.sh: ROUNDS must be a number from 1 to 9999, not $rounds" >&2
+  exit 2
+fi
+rounds=$((10#$rounds))
 others=()
 for other in "$@"; do others+=("$(realpath "$other")"); done
 bash scripts/setup.sh

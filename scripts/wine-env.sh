@@ -47,19 +47,25 @@ quillane_choose_route() {
   echo "Windows programs run on the 64-bit test build: ${asked:-this host cannot run 32-bit programs ($why32)}."
 }
 
-# Starts Xvfb on a free display number and exports DISPLAY.
+# Starts Xvfb and exports DISPLAY: the display that this Xvfb took, which it
+# chooses itself among those free and names once it accepts connections, so
+# that runs started together never share one.
 quillane_start_virtual_display() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    quillane_display_pid=$!
-    for _ in $(seq 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
-      kill -0 "$quillane_display_pid" 2>/dev/null || break
-      sleep 0.05
-    done
+  local named number
+  named=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$named" >/dev/null 2>&1 &
+  quillane_display_pid=$!
+  for _ in $(seq 200); do
+    # A line is read only once it is whole.
+    if IFS= read -r number <"$named" && [[ $number =~ ^[0-9]+$ ]]; then
+      rm -f "$named"
+      export DISPLAY=":$number"
+      return 0
+    fi
+    kill -0 "$quillane_display_pid" 2>/dev/null || break
+    sleep 0.05
   done
+  rm -f "$named"
   echo "wine-env: could not start a virtual display" >&2
   return 1
 }

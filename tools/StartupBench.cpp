@@ -49,14 +49,14 @@ double Quantile(std::vector<double> values, double at) {
     return values[static_cast<size_t>(at * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 6 || argc % 2 != 0) {
-        std::printf("usage: startup_bench ROUNDS PROGRAM.exe CAPTION OTHER.exe CAPTION [...]\n");
+int Bench(int argc, wchar_t** argv) {
+    const int rounds = argc > 1 ? _wtoi(argv[1]) : 0;
+    if (argc < 6 || argc % 2 != 0 || rounds < 1) {
+        std::printf(
+            "usage: startup_bench ROUNDS PROGRAM.exe CAPTION OTHER.exe CAPTION [...]"
+            " (ROUNDS at least 1)\n");
         return 1;
     }
-    const int rounds = _wtoi(argv[1]);
     std::vector<Launched> launched;
     for (int i = 2; i + 1 < argc; i += 2) launched.push_back({argv[i], argv[i + 1], {}});
     for (int round = -1; round < rounds; ++round) {
@@ -79,4 +79,15 @@ int wmain(int argc, wchar_t** argv) {
                     Quantile(ratios, 0.25), Quantile(ratios, 0.75));
     }
     return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return Bench(argc, argv);
+    } catch (const std::exception& failure) {
+        std::printf("startup_bench: %s\n", failure.what());
+        return 1;
+    }
 }
