@@ -54,15 +54,15 @@ add_library(wine_test_support INTERFACE)
 target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform advapi32)
 
 # The whole program, driven from outside.
-add_executable(program_tests tests/wine/ProgramTest.cpp)
-target_link_libraries(program_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
+add_executable(program_tests tests/wine/ProgramTest.cpp tests/wine/TestMain.cpp)
+target_link_libraries(program_tests PRIVATE quillane_dialog wine_test_support GTest::gtest)
 target_compile_options(program_tests PRIVATE ${warnings} -Wno-missing-field-initializers)
 add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noentry planted_uxtheme)
 
 # The dialog and the platform services in-process: the program's sources, built
 # here in the posix flavour.
-add_executable(in_process_tests tests/wine/InProcessTest.cpp ${resource_script})
-target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support GTest::gtest_main)
+add_executable(in_process_tests tests/wine/InProcessTest.cpp tests/wine/TestMain.cpp ${resource_script})
+target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support GTest::gtest)
 target_compile_options(in_process_tests PRIVATE ${warnings})
 add_dependencies(in_process_tests quillane_icon Quillane vb6stkit)
 
@@ -107,3 +107,7 @@ gtest_discover_tests(program_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${QUILLANE_BIN_DIR} PROPERTIES RUN_SERIAL TRUE)
 gtest_discover_tests(in_process_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${QUILLANE_BIN_DIR})
+# Outside a prefix of the project's scripts the test programs refuse to run.
+add_test(NAME TestPrograms.RefuseOutsideATestPrefix
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check_refusal.sh ${QUILLANE_BIN_DIR})
+set_tests_properties(TestPrograms.RefuseOutsideATestPrefix PROPERTIES RUN_SERIAL TRUE)
