@@ -3,10 +3,10 @@
 // Everything the registration logic needs from the outside world. The logic
 // calls nothing else, so it runs unchanged against Windows or a test fake.
 
+#include "platform/Failure.h"
 #include "platform/Text.h"
 
 #include <cstdint>
-#include <exception>
 
 namespace quillane {
 
@@ -24,21 +24,6 @@ inline bool operator==(const Guid& a, const Guid& b) {
         if (a.data4[i] != b.data4[i]) return false;
     return true;
 }
-
-// The one way an operation reports that it could not do its work. A failure is
-// never encoded as a result value; `code` carries the system's error code
-// (an HRESULT or a GetLastError value) where there is one.
-class Failure : public std::exception {
-public:
-    // `what` names the operation; it is a text that lasts, such as a literal.
-    Failure(const char* what, std::uint32_t code) : what_(what), code_(code) {}
-    const char* what() const noexcept override { return what_; }
-    std::uint32_t code() const { return code_; }
-
-private:
-    const char* what_;
-    std::uint32_t code_;
-};
 
 // Message box style: the icon kind alone; every box shows only an OK button.
 enum class MessageKind : std::uint32_t { Critical = 16, Information = 64 };

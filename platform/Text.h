@@ -6,10 +6,21 @@
 // of its containers, links the whole of the library's exception messages:
 // more than half of the program's size. This is all the program asks of text.
 
+#include "platform/Failure.h"
+
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <utility>
+
+// What points into a text lives no longer than the text: Clang then reports a
+// pointer kept past a temporary's end, as it does for the standard strings.
+#if defined(__clang__)
+#define QUILLANE_LIFETIMEBOUND [[clang::lifetimebound]]
+#else
+#define QUILLANE_LIFETIMEBOUND
+#endif
 
 namespace quillane {
 
@@ -17,6 +28,10 @@ template <typename Char>
 class BasicText {
 public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    // The longest text: its characters and ending zero in bytes that a signed
+    // size can still count, as the allocator requires.
+    static constexpr std::size_t kMaxLength =
+        static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(Char) - 1;
 
     BasicText() = default;
     // A copy of a zero-terminated text; a null pointer gives the empty text.
@@ -34,16 +49,18 @@ public:
         return *this;
     }
 
-    // `length` characters, all zero, to be written through data().
+    // `length` characters, all zero, to be written through data(). A length
+    // past kMaxLength is a Failure, never a smaller buffer.
     static BasicText OfLength(std::size_t length) {
+        if (length > kMaxLength) throw Failure("text too long to hold", 0);
         BasicText text;
         text.chars_ = std::make_unique<Char[]>(length + 1);
         text.size_ = length;
         return text;
     }
 
-    const Char* c_str() const { return chars_ ? chars_.get() : &kNothing; }
-    Char* data() { return chars_.get(); }
+    const Char* c_str() const QUILLANE_LIFETIMEBOUND { return chars_ ? chars_.get() : &kNothing; }
+    Char* data() QUILLANE_LIFETIMEBOUND { return chars_.get(); }
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     // The last character; the zero that ends it when the text is empty.
@@ -65,6 +82,7 @@ public:
         return BasicText(c_str() + start, std::min(length, size_ - start));
     }
 
+    // Each text is at most kMaxLength, so their sum cannot wrap.
     friend BasicText operator+(const BasicText& a, const BasicText& b) {
         BasicText joined = OfLength(a.size_ + b.size_);
         std::copy(b.c_str(), b.c_str() + b.size_,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <string>
 #include <utility>
 
@@ -29,6 +31,15 @@ TEST(Text, OwnsAZeroTerminatedCopyThatMovesAndSlicesSafely) {
     Text moved = std::move(path);
     EXPECT_EQ(Wide(path) + Wide(copy) + Wide(moved),  // a moved-from text is empty, and usable
               std::wstring(L"\0C:\\Tools\\\0C:\\Tools\\Q.dll", 26));
+}
+
+TEST(Text, ALengthItCannotHoldIsAFailureNotAWrappedSize) {
+    // SIZE_MAX + 1 wraps to 0: a buffer of no characters that claimed SIZE_MAX.
+    for (std::size_t length : {SIZE_MAX, SIZE_MAX / sizeof(wchar_t), Text::kMaxLength + 1}) {
+        SCOPED_TRACE(length);
+        EXPECT_THROW(Text::OfLength(length), Failure);
+    }
+    EXPECT_THROW(AnsiText::OfLength(SIZE_MAX), Failure);
 }
 
 }  // namespace
