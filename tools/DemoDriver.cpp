@@ -47,15 +47,15 @@ bool SaveBitmap(const std::wstring& path, const RECT& rect) {
     return true;
 }
 
-int Fail(const char* what) {
-    std::printf("demo: %s\n", what);
+int Fail(const std::string& what) {
+    std::printf("demo: %s\n", what.c_str());
     return 1;
 }
 
 // Whether the program shows its dialog first; if it does, closes it.
 int CheckDialogShown(Program& program) {
     HWND window = program.WaitForDialogBox(nullptr);
-    if (!window) return Fail("the program showed no window within 10 s");
+    if (!window) return Fail("the program showed no window within 10 s: " + program.State());
     if (WindowText(window) != kDialogCaption) {
         const MessageBoxView message = ReadMessageBox(window);
         std::printf("demo: a message box instead of the dialog: \"%s\": %s\n",
@@ -65,12 +65,10 @@ int CheckDialogShown(Program& program) {
     }
     std::printf("The dialog \"%s\" is shown.\n", ToUtf8(WindowText(window)).c_str());
     PostMessageW(window, WM_CLOSE, 0, 0);
-    return program.WaitForExit() ? 0 : Fail("the program did not end");
+    return program.WaitForExit() ? 0 : Fail("the program did not end: " + program.State());
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
+int Demo(int argc, wchar_t** argv) {
     if (argc != 2 && argc != 3) return Fail("usage: demo_driver PROGRAM.exe [PICTURE.bmp]");
     Program program(argv[1]);
     if (argc == 2) return CheckDialogShown(program);
@@ -89,12 +87,22 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         box = program.WaitForMessageBox();
     }
-    if (!box) return Fail("neither the dialog nor a message appeared");
+    if (!box) return Fail("neither the dialog nor a message appeared: " + program.State());
     const MessageBoxView message = ReadMessageBox(box);
     std::printf("Message box \"%s\": %s\n", ToUtf8(message.title).c_str(), ToUtf8(message.text).c_str());
     PressMessageBoxOk(box);
     const auto status = program.WaitForExit();
-    if (!status) return Fail("the program did not end");
+    if (!status) return Fail("the program did not end: " + program.State());
     std::printf("The program ended with status %lu.\n", static_cast<unsigned long>(*status));
     return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return Demo(argc, argv);
+    } catch (const std::exception& failure) {
+        return Fail(failure.what());
+    }
 }

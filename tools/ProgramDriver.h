@@ -27,6 +27,17 @@ inline constexpr wchar_t kDialogCaption[] = L"Quillane Configuration";
 
 inline std::string ToUtf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
 
+// The system's error code `error`, and what Windows says it means.
+inline std::string SystemError(DWORD error) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof(text), nullptr);
+    std::string said = text;
+    while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
+        said.pop_back();
+    return "error " + std::to_string(error) + (said.empty() ? "" : " (" + said + ")");
+}
+
 inline std::wstring WindowText(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
@@ -56,7 +67,8 @@ public:
         startup.cb = sizeof(startup);
         if (!CreateProcessW(loader ? nullptr : exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                             0, nullptr, nullptr, &startup, &process_))
-            throw std::runtime_error("cannot start " + ToUtf8(commandLine));
+            throw std::runtime_error("cannot start " + ToUtf8(commandLine) + ": " +
+                                     SystemError(GetLastError()));
         CloseHandle(process_.hThread);
         if (loader) FindStartedByLoader(exe);
     }
@@ -77,7 +89,7 @@ public:
         WindowSearch search{process_.dwProcessId, L"#32770", caption, isCaption, nullptr};
         WaitUntil([&] {
             EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
-            return search.found || WaitForExit(0ms);
+            return search.found || Ended();
         });
         return search.found;
     }
@@ -99,12 +111,25 @@ public:
 
     // The exit status, or nothing if it still runs after `timeout`.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 10s) const {
+        if (!WaitUntil([&] { return Ended(); }, timeout)) return std::nullopt;
         DWORD status = 0;
-        if (!WaitUntil([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; },
-                       timeout))
-            return std::nullopt;
-        GetExitCodeProcess(process_.hProcess, &status);
+        if (!GetExitCodeProcess(process_.hProcess, &status))
+            throw std::runtime_error("cannot read the program's exit status: " +
+                                     SystemError(GetLastError()));
         return status;
+    }
+    // What became of the program, for a test that waited in vain: still
+    // running, showing which windows, or ended, with which status.
+    std::string State() const {
+        if (!Ended()) {
+            std::string shown;
+            WindowSearch search{process_.dwProcessId, nullptr, nullptr, true, nullptr, &shown};
+            EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+            return "the program is still running, showing: " + (shown.empty() ? "no window" : shown);
+        }
+        DWORD status = 0;
+        GetExitCodeProcess(process_.hProcess, &status);
+        return "the program ended with status " + std::to_string(status);
     }
 
     // The control that has the keyboard focus in the program.
@@ -120,12 +145,21 @@ public:
     }
 
 private:
+    // Whether the process has ended. A wait that fails is no answer: it throws.
+    bool Ended() const {
+        const DWORD waited = WaitForSingleObject(process_.hProcess, 0);
+        if (waited == WAIT_FAILED)
+            throw std::runtime_error("cannot wait for the program: " + SystemError(GetLastError()));
+        return waited == WAIT_OBJECT_0;
+    }
+
     struct WindowSearch {
         DWORD process;
         const wchar_t* windowClass;  // nullptr: any
         const wchar_t* caption;      // nullptr: any
         bool isCaption;
         HWND found;
+        std::string* visible = nullptr;  // if given, every visible window's class and caption
     };
     static BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM context) {
         auto& search = *reinterpret_cast<WindowSearch*>(context);
@@ -133,6 +167,8 @@ private:
         wchar_t className[16] = {};
         GetWindowThreadProcessId(window, &owner);
         GetClassNameW(window, className, 16);
+        if (search.visible && owner == search.process && IsWindowVisible(window))
+            *search.visible += ToUtf8(className) + " \"" + ToUtf8(WindowText(window)) + "\" ";
         if (owner == search.process && IsWindowVisible(window) &&
             (!search.windowClass || lstrcmpW(className, search.windowClass) == 0) &&
             (!search.caption || (WindowText(window) == search.caption) == search.isCaption))
@@ -160,7 +196,11 @@ private:
             }
             return process_.hProcess != nullptr;
         });
-        if (!process_.hProcess) throw std::runtime_error("the program did not start: " + ToUtf8(exe));
+        if (!process_.hProcess)
+            throw std::runtime_error(
+                "the program started by Wine's loader did not show its dialog "
+                "within 10 s: " +
+                ToUtf8(exe));
     }
 
     PROCESS_INFORMATION process_{};

@@ -72,7 +72,7 @@ protected:
     // status 0.
     static void ExpectMessageThenEnd(Program& program, const std::wstring& text, int kind, HWND owner) {
         HWND box = program.WaitForMessageBox();
-        ASSERT_NE(box, nullptr) << "no message box";
+        ASSERT_NE(box, nullptr) << "no message box: " << program.State();
         const MessageBoxView view = ReadMessageBox(box);
         EXPECT_EQ(view.title, L"Quillane Add-In Configuration");
         EXPECT_EQ(view.text, text);
@@ -83,7 +83,7 @@ protected:
             << "dialog shown";
         EXPECT_FALSE(program.WaitForExit(0ms)) << "ended before the message was dismissed";
         PressMessageBoxOk(box);
-        EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
+        EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0)) << program.State();
     }
 
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> coloursBefore_;
@@ -140,7 +140,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
                 nullptr);
             continue;
         }
-        EXPECT_NE(program.WaitForDialog(), nullptr) << "the dialog was not shown";
+        EXPECT_NE(program.WaitForDialog(), nullptr) << "the dialog was not shown: " << program.State();
         const std::vector<std::string> paths = log_.Take();
         ASSERT_EQ(paths.size(), 1u);
         const fs::path library = folder / L"Quillane.dll";
@@ -179,7 +179,7 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     SetLogPixels(static_cast<DWORD>(dpi));
     Program program(Install());
     HWND dialog = program.WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog, nullptr) << program.State();
 
     // Found by its caption: a fixed border, title bar, system menu and close box; no minimize or
     // maximize; the client area and each control where the layout puts them
@@ -251,7 +251,7 @@ TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     }
     Program program(Install());
     HWND dialog = program.WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog, nullptr) << program.State();
     // On the black face, white text, which antialiasing draws in greys: the
     // buttons' text colour, not the windows' yellow.
     for (int id : {kLabel1Id, kLabel2Id}) {
@@ -310,7 +310,7 @@ TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
         if (!writable) fs::create_directory(AddInListPath());
         Program program(Install());
         HWND dialog = program.WaitForDialog();
-        ASSERT_NE(dialog, nullptr);
+        ASSERT_NE(dialog, nullptr) << program.State();
         HWND ok = GetDlgItem(dialog, IDOK), cancel = GetDlgItem(dialog, kCancelId), focus = ok;
         EXPECT_TRUE(WaitUntil([&] { return program.FocusedControl() == focus; }));
         for (UINT step : steps) {
@@ -327,7 +327,7 @@ TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
         }
         if (kind == 0) {
             // Nothing is shown: a message box would hold the program up.
-            EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
+            EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0)) << program.State();
         } else {
             ExpectMessageThenEnd(program,
                                  kind == 64 ? L"Quillane Add-In successfully registered"
