@@ -18,7 +18,7 @@ fi
 # -Wdangling-gsl (c_str() or a view of a temporary kept past its statement)
 # and -Wreturn-stack-address.
 mapfile -t sources < <(find app platform registration -name '*.cpp' | sort)
-mapfile -t system_includes < <(i686-w64-mingw32-g++-win32 -x c++ -E -v - </dev/null 2>&1 |
+mapfile -t system_includes < <(LC_ALL=C i686-w64-mingw32-g++-win32 -x c++ -E -v - </dev/null 2>&1 |
   sed -n '/^#include <...> search starts here:/,/^End of search list/{/^ /s/^ /-isystem\n/p}')
 for file in "${sources[@]}"; do
   clang++ --target=i686-w64-mingw32 -std=c++17 -fsyntax-only -Wall -Wextra -Werror -nostdinc++ \

@@ -8,6 +8,8 @@
 #   check_binaries.sh BIN-FOLDER OBJDUMP x86|AMD64 VERSION
 set -euo pipefail
 shopt -s extglob
+# objdump's words as they are read here, whatever the caller's language.
+export LC_ALL=C
 bin=$1
 objdump=$2
 format=$([ "$3" = x86 ] && echo pei-i386 || echo pei-x86-64)

@@ -4,6 +4,8 @@
 # SP3's version of that DLL (the lists in xp-exports/).
 #   check_windows_xp.sh OBJDUMP PROGRAM.exe XP-EXPORTS-FOLDER
 set -euo pipefail
+# objdump's words as they are read here, whatever the caller's language.
+export LC_ALL=C
 headers=$($1 -p "$2")
 lists=$3
 failures=0
