@@ -9,18 +9,16 @@
 
 import base64, http.server, os, subprocess, sys
 
+from der import CONSTRUCTED, values
+
 folder = sys.argv[1]
 
 
 # The last OCTET STRING in DER data, searching constructed values too.
-def last_octet_string(der):
-    found, at = None, 0
-    while at < len(der):
-        tag, size, at = der[at], der[at + 1], at + 2
-        if size & 0x80:
-            size, at = int.from_bytes(der[at:at + (size & 0x7F)], "big"), at + (size & 0x7F)
-        value, at = der[at:at + size], at + size
-        inner = last_octet_string(value) if tag & 0x20 else None
+def last_octet_string(data):
+    found = None
+    for tag, value in values(data):
+        inner = last_octet_string(value) if tag & CONSTRUCTED else None
         found = value if tag == 0x04 else inner if inner is not None else found
     return found
 
