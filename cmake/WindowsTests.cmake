@@ -37,6 +37,13 @@ add_standin_library(planted_uxtheme uxtheme tests/standins/PlantedLibrary.cpp ""
 set_target_properties(planted_uxtheme PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR}/planted
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted-lib)
+target_include_directories(planted_uxtheme PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+
+# A server of a process of its own, for a class registered that way.
+add_executable(local_server_standin WIN32 tests/standins/LocalServerStandIn.cpp)
+target_include_directories(local_server_standin PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_options(local_server_standin PRIVATE -municode)
+target_compile_options(local_server_standin PRIVATE ${warnings})
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -64,7 +71,7 @@ add_dependencies(program_tests quillane_program Quillane vb6stkit vb6stkit_noent
 add_executable(in_process_tests tests/wine/InProcessTest.cpp tests/wine/TestMain.cpp ${resource_script})
 target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support GTest::gtest)
 target_compile_options(in_process_tests PRIVATE ${warnings})
-add_dependencies(in_process_tests quillane_icon Quillane vb6stkit)
+add_dependencies(in_process_tests quillane_icon Quillane vb6stkit local_server_standin)
 
 # Tools for the run and benchmark scripts; the benchmark's yardsticks come
 # with the program.

@@ -128,6 +128,33 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     EXPECT_EQ(log.Take(), std::vector<std::string>{ToUtf8(tooLong / L"Quillane.dll")});
 }
 
+TEST(WindowsPlatform, CreatesTheAddInOnlyInThisProcess) {
+    // The class registered only as a server of a process of its own: the IDE
+    // loads an add-in into its own process, so that is no add-in to it. It is
+    // not created, and that server is never started.
+    ComApartment apartment;
+    WindowsPlatformServices platform;
+    UnregisterAddInClass();
+    const std::wstring server = (BinFolder() / L"local_server_standin.exe").native();
+    const fs::path trace = server + L".started";
+    fs::remove(trace);
+    const std::wstring command = L"\"" + server + L"\"";
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\LocalServer32",
+                    nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    try {
+        InstanceRef instance = platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
+        platform.ReleaseInstance(instance);
+        ADD_FAILURE() << "created from a server outside this process";
+    } catch (const Failure& failure) {
+        EXPECT_STREQ(failure.what(), "CoCreateInstance");
+        EXPECT_EQ(failure.code(), static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG))
+            << std::hex << failure.code();
+    }
+    EXPECT_FALSE(fs::exists(trace)) << "the server of a process of its own was started";
+    UnregisterAddInClass();
+}
+
 // A Windows of another generation: its version, the newer calls it exports
 // and those of them that refuse, each name followed by a space; and the calls
 // made.
