@@ -79,8 +79,10 @@ protected:
         EXPECT_EQ(view.iconKind, kind);
         EXPECT_EQ(view.owner, owner);
         EXPECT_EQ(view.buttons, std::vector<int>{IDOK}) << "OK must be the only button";
-        EXPECT_FALSE(!owner && IsWindowVisible(FindWindowW(L"#32770", driver::kDialogCaption)))
-            << "dialog shown";
+        if (!owner) {
+            EXPECT_FALSE(IsWindowVisible(FindWindowW(L"#32770", driver::kDialogCaption)))
+                << "dialog shown";
+        }
         EXPECT_FALSE(program.WaitForExit(0ms)) << "ended before the message was dismissed";
         PressMessageBoxOk(box);
         EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0)) << program.State();
@@ -231,8 +233,9 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     // antialiasing draws in greys; the title bar shows the program's navy icon.
     HWND label1 = GetDlgItem(dialog, kLabel1Id), label2 = GetDlgItem(dialog, kLabel2Id);
     auto ink = [](COLORREF pixel) { return pixel != GetSysColor(COLOR_BTNFACE); };
-    EXPECT_TRUE(WaitUntil(
-        [&] { return PixelsIn(label1, Is(RGB(0, 0, 192))) > 50 && PixelsIn(label2, ink) > 50; }));
+    EXPECT_TRUE(WaitUntil([&] { return PixelsIn(label1, Is(RGB(0, 0, 192))) > 50; }))
+        << "Label1 not blue";
+    EXPECT_TRUE(WaitUntil([&] { return PixelsIn(label2, ink) > 50; })) << "Label2 has no text";
     EXPECT_EQ(PixelsIn(label2, Hued), 0) << "Label2's text is not black";
     EXPECT_GT(PixelsIn(dialog, Is(RGB(0, 0, 127))), 10) << "no navy icon";
 }
@@ -256,10 +259,10 @@ TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // buttons' text colour, not the windows' yellow.
     for (int id : {kLabel1Id, kLabel2Id}) {
         HWND label = GetDlgItem(dialog, id);
-        EXPECT_TRUE(WaitUntil([&] {
-            return PixelsIn(label, Is(RGB(0, 0, 0))) > 0 && PixelsIn(label, Is(RGB(255, 255, 255))) > 10;
-        })) << "label "
-            << id << ": no white text on black";
+        EXPECT_TRUE(WaitUntil([&] { return PixelsIn(label, Is(RGB(0, 0, 0))) > 0; }))
+            << "label " << id << ": not on black";
+        EXPECT_TRUE(WaitUntil([&] { return PixelsIn(label, Is(RGB(255, 255, 255))) > 10; }))
+            << "label " << id << ": no white text";
         EXPECT_EQ(PixelsIn(label, Hued), 0) << "label " << id << ": not in the buttons' text colour";
     }
 }
@@ -290,24 +293,34 @@ void SwitchAwayAndBack(HWND dialog) {
 }
 
 TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
+    // The add-in list before: none; one that holds the entry at 0 among other
+    // entries and sections; or a folder in its place, where the write fails.
+    enum List { kNone, kEntryAt0, kUnwritable };
     // The steps, each Tab moving the focus to the other button; the kind of
-    // message shown at the end, 0 for none; and whether the list is writable.
-    const std::tuple<const char*, std::vector<UINT>, int, bool> cases[] = {
+    // message shown at the end, 0 for none; and the list before.
+    const std::tuple<const char*, std::vector<UINT>, int, List> cases[] = {
         {"Esc presses nothing; Tab, away and back, Enter on Cancel",
          {VK_ESCAPE, VK_TAB, VK_TAB, VK_TAB, kAwayAndBack, VK_RETURN},
          0,
-         true},
-        {"Cancel clicked", {kClickCancel}, 0, true},
-        {"close box", {kCloseBox}, 0, true},
-        {"away and back, Enter on OK", {kAwayAndBack, VK_RETURN}, 64, true},
-        {"OK clicked", {kClickOk}, 64, true},
-        // A folder where the file should be makes the profile write fail.
-        {"OK clicked, list unwritable", {kClickOk}, 16, false},
+         kNone},
+        {"Cancel clicked", {kClickCancel}, 0, kEntryAt0},
+        {"close box", {kCloseBox}, 0, kNone},
+        {"away and back, Enter on OK", {kAwayAndBack, VK_RETURN}, 64, kNone},
+        {"OK clicked, the entry at 0", {kClickOk}, 64, kEntryAt0},
+        {"OK clicked, list unwritable", {kClickOk}, 16, kUnwritable},
     };
-    for (const auto& [name, steps, kind, writable] : cases) {
+    const auto read = [](const wchar_t* section, const wchar_t* key) {
+        wchar_t value[8] = {};
+        GetPrivateProfileStringW(section, key, L"", value, 8, AddInListPath().c_str());
+        return std::wstring(value);
+    };
+    for (const auto& [name, steps, kind, list] : cases) {
         SCOPED_TRACE(name);
         fs::remove_all(AddInListPath());
-        if (!writable) fs::create_directory(AddInListPath());
+        if (list == kUnwritable) fs::create_directory(AddInListPath());
+        if (list == kEntryAt0)
+            std::ofstream(AddInListPath(), std::ios::binary)
+                << "[Add-Ins32]\r\nOther.Connect=1\r\nQuillane.Connect=0\r\n[Other]\r\nKey=2\r\n";
         Program program(Install());
         HWND dialog = program.WaitForDialog();
         ASSERT_NE(dialog, nullptr) << program.State();
@@ -334,10 +347,13 @@ TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
                                             : L"Failed to register Quillane Add-In",
                                  kind, dialog);
         }
-        wchar_t value[8] = {};
-        GetPrivateProfileStringW(L"Add-Ins32", L"Quillane.Connect", L"", value, 8,
-                                 AddInListPath().c_str());
-        EXPECT_STREQ(value, kind == 64 ? L"1" : L"");
+        EXPECT_EQ(read(L"Add-Ins32", L"Quillane.Connect"), kind == 64          ? L"1"
+                                                           : list == kEntryAt0 ? L"0"
+                                                                               : L"");
+        if (list == kEntryAt0) {
+            EXPECT_EQ(read(L"Add-Ins32", L"Other.Connect"), L"1") << "another add-in's entry lost";
+            EXPECT_EQ(read(L"Other", L"Key"), L"2") << "another section lost";
+        }
     }
 }
 
