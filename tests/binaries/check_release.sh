@@ -24,8 +24,8 @@ trap 'rm -rf "$unpacked"' EXIT
 fail() { echo "FAIL $*" >&2; exit 1; }
 
 [ "$(ls "$dist" | tr '\n' ' ')" = "$zip SHA256SUMS " ] || fail "$dist holds $(ls "$dist")"
-[ "$(cut -d ' ' -f 3 "$dist/SHA256SUMS")" = "$zip" ] && (cd "$dist" && sha256sum --quiet -c SHA256SUMS) ||
-  fail "SHA256SUMS does not check the zip: $(cat "$dist/SHA256SUMS")"
+[ "$(cut -d ' ' -f 3 "$dist/SHA256SUMS")" = "$zip" ] || fail "SHA256SUMS names another file: $(cat "$dist/SHA256SUMS")"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check the zip: $(cat "$dist/SHA256SUMS")"
 # A zip keeps times in steps of two seconds.
 commit=${SOURCE_DATE_EPOCH:?the date of the sources}
 date=$(TZ=UTC date -d "@$((commit - commit % 2))" '+%F %T')
@@ -53,8 +53,9 @@ else
   cmp "$program" "$tested" || fail "the zip's program is not the one the tests ran"
 fi
 guide=$unpacked/README.txt
-[ "$(grep -c $'\r$' "$guide")" = "$(wc -l <"$guide")" ] && [ "$(wc -l <"$guide")" -gt 20 ] &&
-  ! grep -q '[^[:print:][:space:]]' "$guide" || fail "README.txt is not plain text with Windows line ends"
+[ "$(grep -c $'\r$' "$guide")" = "$(wc -l <"$guide")" ] || fail "README.txt has lines without a Windows line end"
+[ "$(wc -l <"$guide")" -gt 20 ] || fail "README.txt is only $(wc -l <"$guide") lines"
+! grep -q '[^[:print:][:space:]]' "$guide" || fail "README.txt is not plain text"
 title="QuillaneConfig $version"
 [ "$(head -n 2 "$guide" | tr -d '\r' | tr '\n' '|')" = "$title|${title//?/=}|" ] || fail "README.txt's title is $(head -n 1 "$guide")"
 grep -qx "    $(sha256sum "$program" | cut -d ' ' -f 1)"$'\r' "$guide" || fail "README.txt does not give the program's SHA-256"

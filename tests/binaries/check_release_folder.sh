@@ -14,7 +14,8 @@ release() { bash "$root/scripts/release.sh" "$@" >said 2>&1; }
 state() { find . -path ./said -prune -o -printf '%p %y %s\n' | LC_ALL=C sort; find . -type f ! -name said -exec sha256sum {} + | LC_ALL=C sort; }
 
 release unsigned || fail "a new relative folder: $(cat said)"
-[ -f unsigned/SHA256SUMS ] && [ ! -e "$root/unsigned" ] || fail "the relative folder 'unsigned' was not made in $PWD"
+[ -f unsigned/SHA256SUMS ] || fail "the relative folder 'unsigned' was not made in $PWD"
+[ ! -e "$root/unsigned" ] || fail "the relative folder 'unsigned' was made in the project"
 release unsigned/ || fail "a folder holding an earlier release is not replaced: $(cat said)"
 
 mkdir mine && echo "the user's own" >mine/notes.txt
@@ -26,9 +27,11 @@ for folder in mine file; do
   [ "$(wc -l <said)" = 1 ] || fail "release.sh $folder said more than one line: $(cat said)"
 done
 for option in --frob -x; do
-  ! release "$option" && grep -q '^usage:' said || fail "release.sh $option: $(cat said)"
+  ! release "$option" || fail "release.sh $option was accepted: $(cat said)"
+  grep -q '^usage:' said || fail "release.sh $option did not print the usage: $(cat said)"
 done
-release --help && grep -q '^usage:' said || fail "release.sh --help: $(cat said)"
+release --help || fail "release.sh --help failed: $(cat said)"
+grep -q '^usage:' said || fail "release.sh --help did not print the usage: $(cat said)"
 [ "$(state)" = "$before" ] || fail "the folder the user is in changed: $(diff <(echo "$before") <(state))"
 rm -r mine file said
 echo "release.sh makes a relative folder where the user stands and touches nothing of the user's"

@@ -29,8 +29,9 @@ TEST(DialogLayout, TwipsBecomePixelsAtTheDisplaysResolution) {
     // pixels; 1305 at 120 dpi 108.75. Each axis at its own resolution.
     EXPECT_EQ(Tuple(ClientArea(144, 120)), std::tuple(0, 0, 356, 109));
     // 9.75 points are 13 pixels at 96 dpi and 19.5, so 20, at 144; 8 points 10.67, so 11.
-    EXPECT_EQ(std::tuple(FontHeight(975, 96), FontHeight(975, 144), FontHeight(800, 96)),
-              std::tuple(-13, -20, -11));
+    EXPECT_EQ(FontHeight(975, 96), -13);
+    EXPECT_EQ(FontHeight(975, 144), -20);
+    EXPECT_EQ(FontHeight(800, 96), -11);
 }
 
 TEST(DialogLayout, TabOrderRunsFromOkToCancelThenTheLabels) {

@@ -60,14 +60,18 @@ TEST(RunComponentCheck, FollowsTheDesignedSequenceAndEnds) {
 
         const std::wstring missing =
             L"Could not reference Quillane Add-In. Try registering Quillane.dll first";
-        for (const auto& message : fake.shown)
-            EXPECT_TRUE(message.text == missing && message.kind == MessageKind::Critical &&
-                        message.title == L"Quillane Add-In Configuration");
+        for (const auto& message : fake.shown) {
+            EXPECT_EQ(message.text, missing);
+            EXPECT_EQ(message.kind, MessageKind::Critical);
+            EXPECT_EQ(message.title, L"Quillane Add-In Configuration");
+        }
         const bool closed = fake.trace.back() == 'X' && fake.failing != "X";
         EXPECT_EQ(fake.closedDialog, closed ? kDialog : nullptr);
         EXPECT_EQ(fake.liveInstances, fake.failing == "R" ? 1 : 0) << "the probe outlived the check";
-        for (const auto& [clsid, iid] : fake.created)
-            EXPECT_TRUE(clsid == kConnectClassId && iid == kConnectInterfaceId);
+        for (const auto& [clsid, iid] : fake.created) {
+            EXPECT_TRUE(clsid == kConnectClassId) << "another class asked for";
+            EXPECT_TRUE(iid == kConnectInterfaceId) << "another interface asked for";
+        }
     }
 }
 

@@ -20,17 +20,34 @@ TEST(Text, OwnsAZeroTerminatedCopyThatMovesAndSlicesSafely) {
     Text path = source;
     source[0] = L'D';
     EXPECT_EQ(Wide(path), std::wstring(L"C:\\Tools\\Q.dll", 15));
-    for (const Text& empty : {Text(nullptr), Text(L"x", 0), Text::OfLength(0), path.Slice(99)})
-        EXPECT_EQ(Wide(empty) + empty.back(), std::wstring(2, L'\0'));
+    const Text empties[] = {Text(nullptr), Text(L"x", 0), Text::OfLength(0), path.Slice(99)};
+    for (const Text& empty : empties) {
+        SCOPED_TRACE(&empty - empties);
+        EXPECT_EQ(Wide(empty), std::wstring(1, L'\0'));
+        EXPECT_EQ(empty.back(), L'\0');
+    }
     EXPECT_EQ(Wide(path.Slice(3, 99)), std::wstring(L"Tools\\Q.dll", 12));
-    EXPECT_EQ(std::pair(path.FindLast(L'\\'), path.FindLast(L'z')), std::pair(size_t{8}, Text::npos));
-    EXPECT_TRUE(path.StartsWith(L"C:\\") && path.StartsWith(path) && !path.StartsWith(path + L"s"));
+    EXPECT_EQ(path.FindLast(L'\\'), size_t{8});
+    EXPECT_EQ(path.FindLast(L'z'), Text::npos);
+    EXPECT_TRUE(path.StartsWith(L"C:\\"));
+    EXPECT_TRUE(path.StartsWith(path));
+    EXPECT_FALSE(path.StartsWith(path + L"s"));
 
     Text copy = path;
     copy = copy.Slice(0, 8) + L"\\";
     Text moved = std::move(path);
-    EXPECT_EQ(Wide(path) + Wide(copy) + Wide(moved),  // a moved-from text is empty, and usable
-              std::wstring(L"\0C:\\Tools\\\0C:\\Tools\\Q.dll", 26));
+    EXPECT_EQ(Wide(path), std::wstring(1, L'\0')) << "a moved-from text is empty, and usable";
+    EXPECT_EQ(Wide(copy), std::wstring(L"C:\\Tools\\", 10));
+    EXPECT_EQ(Wide(moved), std::wstring(L"C:\\Tools\\Q.dll", 15));
+}
+
+TEST(Text, KeepsItselfWhenAssignedToItself) {
+    Text text = L"C:\\Tools";
+    Text& same = text;
+    text = same;
+    EXPECT_EQ(Wide(text), std::wstring(L"C:\\Tools", 9)) << "copied onto itself";
+    text = std::move(same);
+    EXPECT_EQ(Wide(text), std::wstring(L"C:\\Tools", 9)) << "moved onto itself";
 }
 
 TEST(Text, ALengthItCannotHoldIsAFailureNotAWrappedSize) {

@@ -33,11 +33,13 @@ struct WindowClosingFake : testing::FakePlatformServices {
 
 TEST(Dialog, FontsAndAFailureEscapingOk_ClosesTheDialogAndEndsWithStatus1) {
     const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
-    const std::tuple<const char*, std::optional<std::int32_t>, const char*> cases[] = {
-        {"the write fails", std::nullopt, ""},
-        {"the message box fails", 1, "M"},
+    // How OK fails, and the failure that escapes it.
+    const std::tuple<const char*, std::optional<std::int32_t>, const char*, const char*> cases[] = {
+        {"the write fails", std::nullopt, "", "simulated failure"},
+        {"the message box fails", 1, "M", "simulated failure"},
+        {"the write's result is outside 16 bits", 32768, "", "profile write result out of 16-bit range"},
     };
-    for (const auto& [name, writeResult, failing] : cases) {
+    for (const auto& [name, writeResult, failing, escaped] : cases) {
         SCOPED_TRACE(name);
         WindowClosingFake fake;
         fake.profileWriteResult = writeResult;
@@ -65,6 +67,13 @@ TEST(Dialog, FontsAndAFailureEscapingOk_ClosesTheDialogAndEndsWithStatus1) {
         PostMessageW(GetDlgItem(dialog.window(), IDOK), BM_CLICK, 0, 0);
         EXPECT_EQ(dialog.RunUntilClosed(), 1);
         EXPECT_EQ(std::count(fake.trace.begin(), fake.trace.end(), 'W'), 1) << "written again";
+        try {
+            std::rethrow_exception(dialog.failure());
+        } catch (const Failure& failure) {
+            EXPECT_STREQ(failure.what(), escaped);
+        } catch (...) {
+            ADD_FAILURE() << "no Failure escaped OK";
+        }
     }
 }
 
