@@ -67,6 +67,7 @@ earlier_release() {
 }
 earlier=$(earlier_release "$out") || exit 1
 cd "$root"
+bash scripts/setup.sh
 pkcs12=${QUILLANE_SIGN_PKCS12:-}
 password=${QUILLANE_SIGN_PASSWORD_FILE:-}
 if [[ -n $pkcs12 && -z $password || -z $pkcs12 && -n $password ]]; then
