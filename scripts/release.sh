@@ -8,10 +8,10 @@
 # record. Every entry carries the sources' date (scripts/source-date.sh), so
 # the same sources always give the same bytes.
 #
-# Given the publisher's certificate, the program is signed before it is
-# zipped (scripts/sign.sh); without one it is not, and the script says so.
-#   [QUILLANE_SIGN_PKCS12=KEY-AND-CHAIN.p12 QUILLANE_SIGN_PASSWORD_FILE=FILE
-#    [QUILLANE_SIGN_TIMESTAMP_URL=URL]] scripts/release.sh [FOLDER]
+# Given the publisher's key, from a PKCS#12 file or a PKCS#11 token, the
+# program is signed before it is zipped (scripts/sign.sh, which names the
+# settings); without one it is not, and the script says so.
+#   [SIGNING SETTINGS [QUILLANE_SIGN_TIMESTAMP_URL=URL]] scripts/release.sh [FOLDER]
 #
 # FOLDER is taken from where the command is run. It must not exist, be empty,
 # or hold nothing but an earlier release of this program, which is replaced;
@@ -68,17 +68,13 @@ earlier_release() {
 earlier=$(earlier_release "$out") || exit 1
 cd "$root"
 bash scripts/setup.sh
-pkcs12=${QUILLANE_SIGN_PKCS12:-}
-password=${QUILLANE_SIGN_PASSWORD_FILE:-}
-if [[ -n $pkcs12 && -z $password || -z $pkcs12 && -n $password ]]; then
-  echo "Signing needs both QUILLANE_SIGN_PKCS12 and QUILLANE_SIGN_PASSWORD_FILE, not one alone" >&2
-  exit 1
-fi
-# Before anything is built: a date that cannot be had is an error now, and so
-# is signing sources that have no date of their own.
+# Before anything is built: signing settings that cannot work are an error
+# now, and so are a date that cannot be had and signing sources that have no
+# date of their own.
+signing=$(bash scripts/sign.sh --check) || exit 1
 SOURCE_DATE_EPOCH=$(bash scripts/source-date.sh)
 export SOURCE_DATE_EPOCH
-if [ -n "$pkcs12" ] && [ "$SOURCE_DATE_EPOCH" -le 315532800 ]; then
+if [ "$signing" != none ] && [ "$SOURCE_DATE_EPOCH" -le 315532800 ]; then
   echo "Cannot sign a release dated 1980-01-01, the date of sources without one: a signature dated before its certificate helps no one" >&2
   exit 1
 fi
@@ -94,10 +90,10 @@ version=$(bash scripts/exe-version.sh "$program")
 zip=QuillaneConfig-$version.zip
 staging=$(mktemp -d build/release.XXXXXX)
 trap 'rm -rf "$staging"' EXIT
-if [ -n "$pkcs12" ]; then
+if [ "$signing" != none ]; then
   bash scripts/sign.sh "$program" "$staging/QuillaneConfig.exe"
 else
-  echo "The program is not signed: no certificate was given (QUILLANE_SIGN_PKCS12)."
+  echo "The program is not signed: no key was given (QUILLANE_SIGN_PKCS12 or QUILLANE_SIGN_PKCS11_*)."
   cp "$program" "$staging/QuillaneConfig.exe"
 fi
 python3 - "$staging/QuillaneConfig.exe" docs/windows-guide.txt "$version" "$staging/$zip" <<'PY'

@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # The release's signed path, with a throwaway authority, code-signing and
-# time-stamping certificates made here and deleted after, and a time-stamping
-# authority of the test's own on the loopback address: a certificate given by
-# one variable alone, with a wrong password or for sources dated 1980 stops the
-# release with an error and no release folder; the right one gives a signed,
-# time-stamped release, checked by check_release.sh, whose signatures asked
-# the authority in Authenticode's protocol and then in RFC 3161's; and a signed
-# program shows its dialog under Wine. Run inside the test command's Wine
-# session; its releases go to RELEASES-FOLDER.
+# time-stamping certificates made here, a throwaway token (SoftHSM2, in a
+# folder of the check's own) holding the signing key, and a time-stamping
+# authority of the test's own on the loopback address; all of it is deleted
+# when the check ends, whatever happens. Every setting that cannot work (a
+# PKCS#12 file without its password or with a wrong one, both kinds of key at
+# once, a token's module without its key or chain, a module that is not there,
+# a wrong PIN, sources dated 1980, a time-stamping authority with no key) stops
+# the release with its error and no release folder. The key from the PKCS#12
+# file and from the token each give a signed, time-stamped release, checked by
+# check_release.sh, whose signatures asked the authority in Authenticode's
+# protocol and then in RFC 3161's; without a time stamp both give the same
+# bytes; the PIN is on no process's command line while the token signs, nor
+# in anything said. A signed program shows its dialog under Wine. Run inside
+# the test command's Wine session; its releases go to RELEASES-FOLDER.
 #   check_signing.sh RUN-BIN-FOLDER RELEASES-FOLDER  (the bin folder of the build that Wine runs here)
 set -euo pipefail
+# Only the settings each case gives.
+unset "${!QUILLANE_SIGN_@}"
 root=$(cd "$(dirname "$0")/../.." && pwd)
 bin=$(cd "$1" && pwd)
 mkdir -p "$2" && releases=$(cd "$2" && pwd)
@@ -34,9 +42,24 @@ certificate() {  # NAME SUBJECT EXTENSION...
 certificate ca "Throwaway Authority" -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign"
 certificate signer "Throwaway Publisher" -CA ca.pem -CAkey ca.key -addext "extendedKeyUsage=codeSigning"
 certificate tsa "Throwaway Time Stamps" -CA ca.pem -CAkey ca.key -addext "extendedKeyUsage=critical,timeStamping"
-echo "right $RANDOM" >password
+echo "right $RANDOM$RANDOM" >password
 echo wrong >wrong
 openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.p12 -passout file:password
+cat signer.pem ca.pem >chain.pem
+# The token: the same key, in a folder of this check's own, behind a PIN.
+mkdir tokens
+printf '%s\n' "directories.tokendir = $work/tokens" "objectstore.backend = file" >softhsm2.conf
+export SOFTHSM2_CONF=$work/softhsm2.conf
+echo "$RANDOM$RANDOM$RANDOM" >pin
+echo 0000 >wrong-pin
+softhsm2-util --init-token --free --label Throwaway --pin "$(cat pin)" --so-pin "$RANDOM$RANDOM" >/dev/null
+openssl pkcs8 -topk8 -nocrypt -in signer.key -out signer.p8
+softhsm2-util --import signer.p8 --token Throwaway --label publisher --id 01 --pin "$(cat pin)" >/dev/null
+module=/usr/lib/softhsm/libsofthsm2.so
+p12=(QUILLANE_SIGN_PKCS12="$work/signer.p12" QUILLANE_SIGN_PASSWORD_FILE="$work/password")
+token=(QUILLANE_SIGN_PKCS11_MODULE=$module QUILLANE_SIGN_PKCS11_KEY="pkcs11:token=Throwaway;object=publisher"
+  QUILLANE_SIGN_CERTS="$work/chain.pem" QUILLANE_SIGN_PIN_FILE="$work/pin")
+
 printf '%s\n' "[ tsa ]" "default_tsa = here" "[ here ]" "serial = $work/serial" "signer_cert = $work/tsa.pem" \
   "certs = $work/ca.pem" "signer_key = $work/tsa.key" "signer_digest = sha256" "default_policy = 1.2.3.4" \
   "digests = sha1, sha256" "ess_cert_id_alg = sha256" >tsa.cnf
@@ -45,20 +68,61 @@ python3 "$root/tests/binaries/timestamp_authority.py" "$work" >port &
 authority_pid=$!
 for _ in $(seq 50); do [ -s port ] && break; sleep 0.1; done
 [ -s port ] || fail "the time-stamping authority did not start"
+stamped=QUILLANE_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port)
 
-release() { (cd "$root" && bash scripts/release.sh "$releases/signed") >said 2>&1; }
-p12=$work/signer.p12
-! QUILLANE_SIGN_PKCS12=$p12 release && [ ! -e "$releases/signed" ] || fail "a certificate without its password file: $(cat said)"
-! QUILLANE_SIGN_PKCS12=$p12 QUILLANE_SIGN_PASSWORD_FILE=$work/wrong release && [ ! -e "$releases/signed" ] ||
-  fail "a wrong password: $(cat said)"
-export QUILLANE_SIGN_PASSWORD_FILE=$work/password
-! QUILLANE_SIGN_PKCS12=$p12 SOURCE_DATE_EPOCH=315532800 release && [ ! -e "$releases/signed" ] && grep -q 1980 said ||
-  fail "sources dated 1980: $(cat said)"
-QUILLANE_SIGN_PKCS12=$p12 QUILLANE_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port) release ||
-  fail "the signed release: $(cat said)"
+# release FOLDER SETTING...: the release, made with these settings alone.
+release() {
+  local folder=$1
+  shift
+  (cd "$root" && env "$@" bash scripts/release.sh "$releases/$folder") >said 2>&1
+}
+# refused WHAT SAYING SETTING...: stopped, with a line holding SAYING, no
+# release folder, and neither the PIN nor the password in what was said.
+refused() {
+  local what=$1 saying=$2
+  shift 2
+  ! release refused "$@" || fail "$what: a release was made"
+  [ ! -e "$releases/refused" ] || fail "$what: a release folder was left"
+  grep -q -- "$saying" said || fail "$what: not said '$saying', but: $(cat said)"
+  ! grep -qF -f pin said || fail "$what: the PIN was said"
+  ! grep -qF -f password said || fail "$what: the password was said"
+}
+refused "a PKCS#12 file without its password file" "not one alone" QUILLANE_SIGN_PKCS12="$work/signer.p12"
+refused "a wrong password" "Cannot sign" "${p12[@]/%password/wrong}"
+refused "a PKCS#12 file and a token" "not both" "${p12[@]}" "${token[@]}"
+refused "a module without its key" "QUILLANE_SIGN_PKCS11_KEY not set" "${token[@]/#QUILLANE_SIGN_PKCS11_KEY=*/QUILLANE_SIGN_PKCS11_KEY=}"
+refused "a module without its chain" "QUILLANE_SIGN_CERTS not set" "${token[@]/#QUILLANE_SIGN_CERTS=*/QUILLANE_SIGN_CERTS=}"
+refused "a module that is not there" "names no file" "${token[@]/%libsofthsm2.so/missing.so}"
+refused "a wrong PIN" "Cannot sign" "${token[@]/%pin/wrong-pin}"
+refused "the PKCS#12 file for sources dated 1980" 1980 SOURCE_DATE_EPOCH=315532800 "${p12[@]}"
+refused "the token for sources dated 1980" 1980 SOURCE_DATE_EPOCH=315532800 "${token[@]}"
+refused "a time-stamping authority and no key" "no key" "$stamped"
+
+release signed "${p12[@]}" "$stamped" || fail "the release signed from the PKCS#12 file: $(cat said)"
 bash "$root/tests/binaries/check_release.sh" "$releases/signed" "$tested" ca.pem
 [ "$(tr '\n' '|' <requests.log)" = "Authenticode|RFC 3161|" ] ||
   fail "the authority was asked for $(tr '\n' '|' <requests.log), not Authenticode's stamp, then RFC 3161's"
+
+# While the token signs, every process's command line is watched for the
+# PIN; the watch itself is proven on one that holds it.
+rm requests.log
+python3 "$root/tests/binaries/watch_command_lines.py" pin stop >seen &
+watch=$!
+for _ in $(seq 100); do [ -e stop.watching ] && break; sleep 0.05; done
+sh -c 'sleep 0.2' "a command line that holds $(cat pin)"
+release token "${token[@]}" "$stamped" || fail "the release signed from the token: $(cat said)"
+touch stop
+wait $watch
+[ "$(grep -c . seen)" = 1 ] || fail "the PIN stood on these command lines: $(cat seen)"
+grep -q "^sh -c sleep 0.2 a command line that holds <secret>$" seen || fail "the watch did not see the PIN: $(cat seen)"
+! grep -qF -f pin said || fail "the PIN was said: $(cat said)"
+bash "$root/tests/binaries/check_release.sh" "$releases/token" "$tested" ca.pem
+[ "$(tr '\n' '|' <requests.log)" = "Authenticode|RFC 3161|" ] ||
+  fail "from the token, the authority was asked for $(tr '\n' '|' <requests.log), not Authenticode's stamp, then RFC 3161's"
+# Without time stamps, the same key gives the same bytes from either place.
+env "${p12[@]}" bash "$root/scripts/sign.sh" "$tested" from-p12.exe
+env "${token[@]}" bash "$root/scripts/sign.sh" "$tested" from-token.exe
+cmp from-p12.exe from-token.exe || fail "the token and the PKCS#12 file give other bytes for the same key"
 
 # The released program where Wine runs it; elsewhere the build it runs, signed
 # the same way.
@@ -66,10 +130,10 @@ mkdir shown
 if cmp -s "$bin/QuillaneConfig.exe" "$tested"; then
   python3 -m zipfile -e "$releases"/signed/*.zip shown
 else
-  QUILLANE_SIGN_PKCS12=$p12 bash "$root/scripts/sign.sh" "$bin/QuillaneConfig.exe" shown/QuillaneConfig.exe
+  env "${p12[@]}" bash "$root/scripts/sign.sh" "$bin/QuillaneConfig.exe" shown/QuillaneConfig.exe
 fi
 cp "$bin/Quillane.dll" "$bin/vb6stkit.dll" shown/
 wine "$bin/demo_driver.exe" "$(wine winepath -w shown/QuillaneConfig.exe)" >said 2>&1 ||
   fail "the signed program did not show its dialog: $(tr -d '\r' <said)"
 wine reg delete 'HKCR\CLSID\{F3FAB5F4-5689-11D5-816A-444553540000}' /f >/dev/null 2>&1
-echo "the signed release checks out, time-stamped both ways, and the signed program shows its dialog"
+echo "the release signs from a PKCS#12 file and from a token alike, time-stamped both ways; every setting that cannot work is refused; the signed program shows its dialog"
