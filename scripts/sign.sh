@@ -104,4 +104,17 @@ sign() {
 }
 sign sha1 "$in" "$work/sha1.exe" ${url:+-t "$url"}
 sign sha256 "$work/sha1.exe" "$work/signed.exe" -nest ${url:+-ts "$url"}
+
+# What was made is what was asked for, whichever osslsigncode made it: the
+# SHA-1 signature with the SHA-256 one nested, each with the product's name and
+# the sources' date and, with an authority, the time stamp of its kind.
+stamps=("none" "none")
+[ -z "$url" ] || stamps=("Authenticode" "RFC 3161")
+expected="SHA1 | signed $date | Quillane Add-In Configuration | ${stamps[0]}"
+expected+=$'\n'"SHA256 | signed $date | Quillane Add-In Configuration | ${stamps[1]}"
+made=$(python3 "$(dirname "$0")/signatures.py" "$work/signed.exe" | sed -E 's/ [0-9]+$//')
+if [ "$made" != "$expected" ]; then
+  fail "Cannot sign $in as asked: $(osslsigncode --version 2>&1 | head -n 1 | cut -d , -f 1) made [${made//$'\n'/; }]," \
+    "not [${expected//$'\n'/; }]; osslsigncode 2.5 or later, from Debian 12's own packages, makes both"
+fi
 mv "$work/signed.exe" "$out"

@@ -26,12 +26,9 @@ for folder in mine file; do
   ! release "$folder" || fail "release.sh $folder was accepted"
   [ "$(wc -l <said)" = 1 ] || fail "release.sh $folder said more than one line: $(cat said)"
 done
-for option in --frob -x; do
-  ! release "$option" || fail "release.sh $option was accepted: $(cat said)"
-  grep -q '^usage:' said || fail "release.sh $option did not print the usage: $(cat said)"
-done
+! release --frob || fail "release.sh --frob was accepted: $(cat said)"
+grep -q '^usage:' said || fail "release.sh --frob did not print the usage: $(cat said)"
 release --help || fail "release.sh --help failed: $(cat said)"
 grep -q '^usage:' said || fail "release.sh --help did not print the usage: $(cat said)"
 [ "$(state)" = "$before" ] || fail "the folder the user is in changed: $(diff <(echo "$before") <(state))"
-rm -r mine file said
 echo "release.sh makes a relative folder where the user stands and touches nothing of the user's"

@@ -38,11 +38,8 @@ gives() {
   printed=$(env -u SOURCE_DATE_EPOCH bash "$2/scripts/source-date.sh" 2>"$work/said") ||
     fail "$1 is refused, saying: $(cat "$work/said")"
   [ "$printed" = "$3" ] || fail "$1 gives $printed, not $3"
-  if [ -z "${4:-}" ]; then
-    [ ! -s "$work/said" ] || fail "$1 says: $(cat "$work/said")"
-  else
-    grep -q "$4" "$work/said" || fail "$1 does not say '$4', but: $(cat "$work/said")"
-  fi
+  [ -n "${4:-}" ] || [ ! -s "$work/said" ] || fail "$1 says: $(cat "$work/said")"
+  [ -z "${4:-}" ] || grep -q "$4" "$work/said" || fail "$1 does not say '$4', but: $(cat "$work/said")"
 }
 # refused WHAT SAYING COMMAND...: COMMAND prints no date, and says why in one
 # line holding SAYING.
@@ -72,7 +69,6 @@ refused "SOURCE_DATE_EPOCH=4354819200" 2107 in_archive 4354819200
 refused "SOURCE_DATE_EPOCH=99999999999999999999" 2107 in_archive 99999999999999999999
 refused "SOURCE_DATE_EPOCH of 5000 nines" 2107 in_archive "$(printf '9%.0s' {1..5000})"
 refused "SOURCE_DATE_EPOCH of two lines" "not a number" in_archive $'17000\n00000'
-refused "SOURCE_DATE_EPOCH=-1700000000" "not a number" in_archive -1700000000
 for when in 315532799 4354819200; do
   repository "$work/commit-$when" $when
   refused "a last commit at $when" "last commit's time" env -u SOURCE_DATE_EPOCH bash "$work/commit-$when/scripts/source-date.sh"

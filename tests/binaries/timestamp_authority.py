@@ -3,22 +3,23 @@
 # that signing uses: RFC 3161 (a TimeStampReq, answered by "openssl ts -reply")
 # and Authenticode's own (a base64 request whose last OCTET STRING is the
 # signature to countersign, answered by a base64 PKCS #7 SignedData over it).
-# It prints its port, serves until it is stopped, and appends the protocol of
-# each request to requests.log in its folder.
+# It prints its port and serves until it is stopped.
 #   timestamp_authority.py FOLDER   (holding tsa.cnf, tsa.pem, tsa.key and ca.pem)
 
 import base64, http.server, os, subprocess, sys
-
-from der import CONSTRUCTED, values
 
 folder = sys.argv[1]
 
 
 # The last OCTET STRING in DER data, searching constructed values too.
-def last_octet_string(data):
-    found = None
-    for tag, value in values(data):
-        inner = last_octet_string(value) if tag & CONSTRUCTED else None
+def last_octet_string(der):
+    found, at = None, 0
+    while at < len(der):
+        tag, size, at = der[at], der[at + 1], at + 2
+        if size & 0x80:
+            size, at = int.from_bytes(der[at:at + (size & 0x7F)], "big"), at + (size & 0x7F)
+        value, at = der[at:at + size], at + size
+        inner = last_octet_string(value) if tag & 0x20 else None
         found = value if tag == 0x04 else inner if inner is not None else found
     return found
 
@@ -31,8 +32,6 @@ class Authority(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         request = self.rfile.read(int(self.headers["Content-Length"]))
         rfc3161 = self.headers.get("Content-Type") == "application/timestamp-query"
-        with open(os.path.join(folder, "requests.log"), "a") as log:
-            log.write("RFC 3161\n" if rfc3161 else "Authenticode\n")
         path = lambda name: os.path.join(folder, name)
         if rfc3161:
             reply = openssl("ts", "-reply", "-config", path("tsa.cnf"), "-queryfile", "/dev/stdin", data=request)
