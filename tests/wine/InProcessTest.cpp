@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <map>
 
 namespace quillane {
@@ -144,16 +143,13 @@ TEST(WindowsPlatform, CreatesTheAddInOnlyInThisProcess) {
     ComApartment apartment;
     WindowsPlatformServices platform;
     UnregisterAddInClass();
-    const std::wstring server = (BinFolder() / L"local_server_standin.exe").native();
-    const fs::path trace = server + L".started";
+    const std::wstring server = L"\"" + (BinFolder() / L"local_server_standin.exe").native() + L"\"";
+    const fs::path trace = server.substr(1, server.size() - 2) + L".started";
     fs::remove(trace);
-    const std::wstring command = L"\"" + server + L"\"";
     RegSetKeyValueW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\LocalServer32",
-                    nullptr, REG_SZ, command.c_str(),
-                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+                    nullptr, REG_SZ, server.c_str(), static_cast<DWORD>((server.size() + 1) * 2));
     try {
-        InstanceRef instance = platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
-        platform.ReleaseInstance(instance);
+        platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
         ADD_FAILURE() << "created from a server outside this process";
     } catch (const Failure& failure) {
         EXPECT_STREQ(failure.what(), "CoCreateInstance");

@@ -16,12 +16,10 @@ namespace {
 const char* WhyNotATestPrefix() {
     if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
         return "this is Windows, not Wine";
-    HKEY mark = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quillane\\Test Prefix", 0, KEY_READ, &mark) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Quillane\\Test Prefix", L"MadeBy", RRF_RT_REG_SZ,
+                     nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return "this Wine prefix was not made by the project's scripts "
                "(it has no HKLM\\Software\\Quillane\\Test Prefix)";
-    RegCloseKey(mark);
     return nullptr;
 }
 
