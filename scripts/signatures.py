@@ -1,3 +1,4 @@
+#!/usr/bin/env python3
 # Prints the Authenticode signatures of a Windows program as they stand in its
 # certificate table, the outer one first, then each nested in it: a line each,
 #
