@@ -74,6 +74,10 @@ quillane_start_virtual_display() {
 # settings up to date, and starts its Wine server.
 quillane_start_wine() {
   export WINEPREFIX="$1" WINEARCH=$quillane_route WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # Wine names files in the character set of the Unix locale: in one that is
+  # not UTF-8 (the plain C locale of a host with no language set) it can
+  # neither make nor run anything in a folder named outside ASCII.
+  [ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
   [ "$quillane_route" = win64 ] && export PATH="$quillane_scripts/wine64:$PATH"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: making a Wine prefix in $WINEPREFIX (once)" >&2
