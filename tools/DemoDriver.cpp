@@ -99,10 +99,4 @@ int Demo(int argc, wchar_t** argv) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    try {
-        return Demo(argc, argv);
-    } catch (const std::exception& failure) {
-        return Fail(failure.what());
-    }
-}
+int wmain(int argc, wchar_t** argv) { return RunTool("demo", Demo, argc, argv); }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -258,6 +259,16 @@ inline MessageBoxView ReadMessageBox(HWND box) {
         },
         3s);
     return view;
+}
+
+// A tool's entry point: runs `body`, and says in one line what failed if it threw.
+inline int RunTool(const char* name, int (*body)(int, wchar_t**), int argc, wchar_t** argv) {
+    try {
+        return body(argc, argv);
+    } catch (const std::exception& failure) {
+        std::printf("%s: %s\n", name, failure.what());
+        return 1;
+    }
 }
 
 inline void PressMessageBoxOk(HWND box) {

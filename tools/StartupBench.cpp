@@ -83,11 +83,4 @@ int Bench(int argc, wchar_t** argv) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    try {
-        return Bench(argc, argv);
-    } catch (const std::exception& failure) {
-        std::printf("startup_bench: %s\n", failure.what());
-        return 1;
-    }
-}
+int wmain(int argc, wchar_t** argv) { return RunTool("startup_bench", Bench, argc, argv); }
