@@ -201,21 +201,21 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     GetClientRect(dialog, &rect);
     const PixelRect client = ClientArea(dpi, dpi);
     EXPECT_EQ(std::pair(rect.right, rect.bottom), std::pair(LONG{client.width}, LONG{client.height}));
+    // The layout's rows in turn: Cancel, OK, Label1, Label2.
     const std::tuple<int, const wchar_t*, LONG> controls[] = {
         {kCancelId, L"Cancel", BS_PUSHBUTTON},
         {IDOK, L"OK", BS_DEFPUSHBUTTON},
         {kLabel1Id, L"Quillane Add-In Configuration", SS_CENTER},
         {kLabel2Id, L"Click OK to register the Quillane Add-In.", SS_CENTER},
     };
-    for (const auto& [id, caption, type] : controls) {
-        const auto row = std::find_if(std::begin(kControls), std::end(kControls),
-                                      [id = id](const ControlRow& r) { return r.id == id; });
-        ASSERT_NE(row, std::end(kControls)) << "control " << id;
+    for (const ControlRow& row : kControls) {
+        const auto& [id, caption, type] = controls[&row - kControls];
+        ASSERT_EQ(row.id, id) << "the layout's rows are not in the designed order";
         HWND control = GetDlgItem(dialog, id);
         EXPECT_EQ(WindowText(control), caption);
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-        const PixelRect area = ControlArea(*row, dpi, dpi);
+        const PixelRect area = ControlArea(row, dpi, dpi);
         EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
                   std::tuple(area.left, area.top, area.width, area.height))
             << "control " << id << " (left, top, width, height)";
