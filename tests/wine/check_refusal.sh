@@ -8,11 +8,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 bin=$1
 fail() { echo "FAIL $*" >&2; exit 1; }
+# Only in a prefix of the scripts' own: elsewhere the add-in list is somebody's.
+wine reg query 'HKLM\Software\Quillane\Test Prefix' >/dev/null 2>&1 || fail "$WINEPREFIX is not a test prefix"
 list=$WINEPREFIX/drive_c/windows/VBADDIN.INI
 printf '[Add-Ins32]\r\nSomeone.Else=1\r\n' >"$list"
 settings=$(wine winepath -w "$root/scripts/wine-prefix.reg" 2>/dev/null | tr -d '\r')
 work=$(mktemp -d)
-trap 'wine reg import "$settings" >/dev/null 2>&1; rm -rf "$list" "$work"' EXIT
+trap 'wine reg import "$settings" >/dev/null 2>&1; rm -rf "$work"; rm -f "$list"' EXIT
 wine reg delete 'HKLM\Software\Quillane\Test Prefix' /f >/dev/null 2>&1
 
 for program in program_tests in_process_tests; do
