@@ -168,8 +168,10 @@ private:
         wchar_t className[16] = {};
         GetWindowThreadProcessId(window, &owner);
         GetClassNameW(window, className, 16);
+        // Listing them all, it looks at every window.
         if (search.visible && owner == search.process && IsWindowVisible(window))
             *search.visible += ToUtf8(className) + " \"" + ToUtf8(WindowText(window)) + "\" ";
+        if (search.visible) return TRUE;
         if (owner == search.process && IsWindowVisible(window) &&
             (!search.windowClass || lstrcmpW(className, search.windowClass) == 0) &&
             (!search.caption || (WindowText(window) == search.caption) == search.isCaption))
