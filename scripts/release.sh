@@ -71,13 +71,9 @@ bash scripts/setup.sh
 # Before anything is built: signing settings that cannot work are an error
 # now, and so are a date that cannot be had and signing sources that have no
 # date of their own.
-signing=$(bash scripts/sign.sh --check) || exit 1
 SOURCE_DATE_EPOCH=$(bash scripts/source-date.sh)
 export SOURCE_DATE_EPOCH
-if [ "$signing" != none ] && [ "$SOURCE_DATE_EPOCH" -le 315532800 ]; then
-  echo "Cannot sign a release dated 1980-01-01, the date of sources without one: a signature dated before its certificate helps no one" >&2
-  exit 1
-fi
+signing=$(bash scripts/sign.sh --check) || exit 1
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quillane_program >/dev/null
 

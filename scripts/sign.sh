@@ -18,9 +18,10 @@
 #   QUILLANE_SIGN_CERTS=CHAIN.pem QUILLANE_SIGN_PIN_FILE=FILE
 #
 #   SOURCE_DATE_EPOCH=SECONDS scripts/sign.sh PROGRAM.exe SIGNED.exe
-#   scripts/sign.sh --check   prints "pkcs12", "pkcs11" or "none": where the
-#                             settings take the key from; fails, saying why in
-#                             one line, when they cannot work. Signs nothing.
+#   SOURCE_DATE_EPOCH=SECONDS scripts/sign.sh --check
+#       prints "pkcs12", "pkcs11" or "none": where the settings take the key
+#       from; fails, saying why in one line, when they cannot work (the
+#       sources' date included). Signs nothing.
 set -euo pipefail
 
 fail() {
@@ -66,6 +67,14 @@ choose_key() {
   done
 }
 choose_key
+# Signed by the sources' date, as source-date.sh accepts it; sources without a
+# date of their own (1980-01-01) are not signed: a signature dated before its
+# certificate helps no one.
+if [ "$key_source" != none ]; then
+  date=$(SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:?the date of the sources} bash "$(dirname "$0")/source-date.sh") ||
+    exit 1
+  [ "$date" -gt 315532800 ] || fail "Cannot sign sources dated 1980-01-01, the date of sources without one"
+fi
 if [ "${1:-}" = --check ]; then
   echo "$key_source"
   exit 0
@@ -77,11 +86,6 @@ out=$2
 # The signed program goes to a new file: never over one that is there.
 if [ -e "$out" ] || [ -L "$out" ]; then
   fail "sign.sh: $out is there already; name a file that is not"
-fi
-# The sources' date, as source-date.sh accepts it.
-date=$(SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:?the date of the sources} bash "$(dirname "$0")/source-date.sh")
-if [ "$date" -le 315532800 ]; then
-  fail "Cannot sign $in dated 1980-01-01, the date of sources without one"
 fi
 url=${QUILLANE_SIGN_TIMESTAMP_URL:-}
 whose=${QUILLANE_SIGN_PKCS12:-the key ${QUILLANE_SIGN_PKCS11_KEY:-} through ${QUILLANE_SIGN_PKCS11_MODULE:-}}
