@@ -1,6 +1,6 @@
 """Prints the share of the project's code lines that are tests (everything under
 tests/). Roughly a quarter to a third is the aim: above a third it warns, and
-above 36 % it fails. Code lines are the non-blank lines that are not
+above 40 % it fails. Code lines are the non-blank lines that are not
 only a comment, in .cpp, .h, .rc, .cmake, .sh and .py files, CMakeLists.txt and
 CI's script (.ci/run); the build folders are not counted."""
 
@@ -10,7 +10,7 @@ import sys
 HASH_COMMENTS = (".sh", ".py", ".cmake", "CMakeLists.txt", "/.ci/run")
 SLASH_COMMENTS = (".cpp", ".h", ".rc")
 AIM = 100.0 / 3
-LIMIT = 36.0
+LIMIT = 40.0
 
 
 def code_lines(path):

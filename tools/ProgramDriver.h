@@ -75,9 +75,11 @@ public:
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
-    // Ends the process if a test left it running.
+    // Ends the process if a test left it running. Nothing here throws: a
+    // destructor that threw would end the whole test program.
     ~Program() {
-        if (!WaitForExit(0ms)) TerminateProcess(process_.hProcess, 99);
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0)
+            TerminateProcess(process_.hProcess, 99);
         WaitForSingleObject(process_.hProcess, 5000);
         CloseHandle(process_.hProcess);
     }

@@ -143,11 +143,14 @@ TEST(WindowsPlatform, CreatesTheAddInOnlyInThisProcess) {
     ComApartment apartment;
     WindowsPlatformServices platform;
     UnregisterAddInClass();
-    const std::wstring server = L"\"" + (BinFolder() / L"local_server_standin.exe").native() + L"\"";
-    const fs::path trace = server.substr(1, server.size() - 2) + L".started";
+    const std::wstring server = (BinFolder() / L"local_server_standin.exe").native();
+    const fs::path trace = server + L".started";
     fs::remove(trace);
+    // The command line that starts the server: its path, quoted.
+    const std::wstring command = L"\"" + server + L"\"";
     RegSetKeyValueW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\LocalServer32",
-                    nullptr, REG_SZ, server.c_str(), static_cast<DWORD>((server.size() + 1) * 2));
+                    nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     try {
         platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
         ADD_FAILURE() << "created from a server outside this process";

@@ -208,9 +208,11 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
         {kLabel1Id, L"Quillane Add-In Configuration", SS_CENTER},
         {kLabel2Id, L"Click OK to register the Quillane Add-In.", SS_CENTER},
     };
-    for (const ControlRow& row : kControls) {
-        const auto& [id, caption, type] = controls[&row - kControls];
-        ASSERT_EQ(row.id, id) << "the layout's rows are not in the designed order";
+    ASSERT_EQ(std::size(kControls), std::size(controls)) << "the layout has other rows than these";
+    for (std::size_t i = 0; i < std::size(controls); ++i) {
+        const auto& [id, caption, type] = controls[i];
+        const ControlRow& row = kControls[i];
+        ASSERT_EQ(row.id, id) << "row " << i << ": the layout's rows are not in the designed order";
         HWND control = GetDlgItem(dialog, id);
         EXPECT_EQ(WindowText(control), caption);
         GetWindowRect(control, &rect);
