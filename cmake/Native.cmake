@@ -29,3 +29,6 @@ endforeach()
 add_test(NAME Release.VersionInTheRecordsTextForm
     COMMAND ${CMAKE_COMMAND} -DVERSION=12.99.0.9999 -P ${CMAKE_SOURCE_DIR}/cmake/Version.cmake)
 set_tests_properties(Release.VersionInTheRecordsTextForm PROPERTIES PASS_REGULAR_EXPRESSION "^12\\.99\\.9999\n$")
+
+# The release folder's rules, each case on folders of the test's own.
+add_test(NAME Release.FolderRules COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/binaries/release_folder_test.py)

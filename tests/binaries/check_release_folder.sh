@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # What release.sh does with the folder it is given, run as a user would run it
 # from a folder of their own: a relative FOLDER is made where the user stands;
-# an earlier release there is replaced; a folder that holds anything else, a
-# file in its place, or an option the script does not know, changes nothing.
-# Leaves the release, unsigned, in RELEASES-FOLDER/unsigned.
+# an earlier release there is replaced, named as "." from inside it or through
+# a link; an empty folder takes the release and keeps its own mode and group;
+# "--" ends the options; a folder that holds anything else, a file in its
+# place, or an option the script does not know, changes nothing. The rules
+# behind it are tested one by one in release_folder_test.py; this is the
+# script as it is used. Leaves the release, unsigned, in
+# RELEASES-FOLDER/unsigned.
 #   check_release_folder.sh RELEASES-FOLDER
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -12,17 +16,32 @@ fail() { echo "FAIL $*" >&2; exit 1; }
 release() { bash "$root/scripts/release.sh" "$@" >said 2>&1; }
 # Every name, kind, size and content hash under the folder the user is in.
 state() { find . -path ./said -prune -o -printf '%p %y %s\n' | LC_ALL=C sort; find . -type f ! -name said -exec sha256sum {} + | LC_ALL=C sort; }
+# The release's files in a folder, with their hashes.
+held() { (cd "$1" && sha256sum -- * | LC_ALL=C sort); }
 
 release unsigned || fail "a new relative folder: $(cat said)"
 [ -f unsigned/SHA256SUMS ] || fail "the relative folder 'unsigned' was not made in $PWD"
 [ ! -e "$root/unsigned" ] || fail "the relative folder 'unsigned' was made in the project"
+made=$(held unsigned)
 release unsigned/ || fail "a folder holding an earlier release is not replaced: $(cat said)"
+(cd unsigned && bash "$root/scripts/release.sh" . >../said 2>&1) || fail "release.sh . in an earlier release: $(cat said)"
+ln -sfn unsigned link
+release link/. || fail "release.sh link/. to an earlier release: $(cat said)"
+[ -L link ] || fail "the link to the earlier release was replaced"
+[ "$(held unsigned)" = "$made" ] || fail "the same sources made another release: $(held unsigned)"
+
+mkdir shared && chgrp users shared && chmod 2770 shared
+(cd shared && bash "$root/scripts/release.sh" . >../said 2>&1) || fail "release.sh . in an empty folder: $(cat said)"
+[ "$(held shared)" = "$made" ] || fail "the empty folder holds $(held shared)"
+[ "$(stat -c '%a %G' shared)" = "2770 users" ] || fail "the empty folder is now $(stat -c '%a %G' shared), not 2770 users"
+release -- -dashed || fail "release.sh -- -dashed: $(cat said)"
+[ "$(held ./-dashed)" = "$made" ] || fail "release.sh -- -dashed made $(held ./-dashed)"
 
 mkdir mine && echo "the user's own" >mine/notes.txt
 cp unsigned/* mine/
 echo "the user's own" >file
 before=$(state)
-for folder in mine file; do
+for folder in mine file nothere/..; do
   ! release "$folder" || fail "release.sh $folder was accepted"
   [ "$(wc -l <said)" = 1 ] || fail "release.sh $folder said more than one line: $(cat said)"
 done
@@ -31,4 +50,5 @@ grep -q '^usage:' said || fail "release.sh --frob did not print the usage: $(cat
 release --help || fail "release.sh --help failed: $(cat said)"
 grep -q '^usage:' said || fail "release.sh --help did not print the usage: $(cat said)"
 [ "$(state)" = "$before" ] || fail "the folder the user is in changed: $(diff <(echo "$before") <(state))"
+rm -rf shared ./-dashed link mine file
 echo "release.sh makes a relative folder where the user stands and touches nothing of the user's"
