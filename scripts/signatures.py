@@ -1,120 +1,162 @@
-#!/usr/bin/env python3
-# Prints the Authenticode signatures of a Windows program as they stand in its
-# certificate table, the outer one first, then each nested in it: a line each,
-#
-#     DIGEST | signed SECONDS | DESCRIPTION | STAMP-KIND SECONDS
-#
-# with the digest the signature is made with (SHA1, SHA256, or the object
-# identifier of another), the signing time and description it carries, and its
-# time stamp: "Authenticode" for a countersignature, "RFC 3161" for a
-# time-stamp token, each with the time it gives, or "none". Read from the
-# signature's own structure (DER), by the fixed object identifiers of its
-# parts, whichever tool made it and whatever that tool prints: sign.sh checks
-# with it what it made, and so do the tests.
-#     scripts/signatures.py PROGRAM.exe
+#!/usr/bin/python3
+"""Reads the Authenticode signatures of a Windows program as they stand in its
+certificate table, with Debian's asn1crypto, by the named fields of their
+structures (PKCS #7 SignedData, RFC 3161's TSTInfo), whichever tool made them
+and whatever that tool prints. One place for what sign.sh makes: sign.sh checks
+its own output with it, and so do the tests.
 
-import calendar, struct, sys, time
+    signatures.py PROGRAM.exe
+        a line per signature, the outer one first, then each nested in it:
+            DIGEST | signed SECONDS | DESCRIPTION | STAMP-KIND SECONDS
+        with the digest the signature is made with (SHA1, SHA256, or the name
+        of another), the signing time and description it carries, and its time
+        stamp: "Authenticode" for a countersignature, "RFC 3161" for a
+        time-stamp token, each with the time it gives, or "none".
+    signatures.py PROGRAM.exe --expect SECONDS [--stamped]
+        succeeds only when the program carries what a release signs it with:
+        SHA-1 with SHA-256 nested in it, both with the product's description
+        and signed at SECONDS, and with --stamped, the SHA-1 one time-stamped
+        in Authenticode's protocol and the SHA-256 one in RFC 3161's, at any
+        time; else says in one line what it carries instead.
+    signatures.py --description
+        the description a release's signatures carry.
+"""
 
-CONSTRUCTED = 0x20
-AUTHENTICATED, UNAUTHENTICATED = 0xA0, 0xA1  # a SignerInfo's [0] and [1]
-SIGNING_TIME = "1.2.840.113549.1.9.5"
-COUNTERSIGNATURE = "1.2.840.113549.1.9.6"
-TIME_STAMP_TOKEN = "1.3.6.1.4.1.311.3.3.1"
-NESTED_SIGNATURE = "1.3.6.1.4.1.311.2.4.1"
-DESCRIPTION = "1.3.6.1.4.1.311.2.1.12"  # SpcSpOpusInfo
-DIGESTS = {"1.3.14.3.2.26": "SHA1", "2.16.840.1.101.3.4.2.1": "SHA256"}
+import struct
+import sys
 
+from asn1crypto import cms, core, tsp  # noqa: F401 (tsp makes TSTInfo known to cms)
 
-# The (tag, content) of each DER value in `der`, one after another.
-def values(der):
-    at = 0
-    while at < len(der):
-        tag, size, at = der[at], der[at + 1], at + 2
-        if size & 0x80:  # the length in the next bytes; 0x80 alone, an indefinite one, is not DER
-            count = size & 0x7F
-            size, at = int.from_bytes(der[at:at + count], "big"), at + count
-            if not count:
-                raise ValueError("an indefinite length")
-        yield tag, der[at:at + size]
-        at += size
+DESCRIPTION = "Quillane Add-In Configuration"
 
 
-def inner(der):
-    return [content for _, content in values(der)]
+# The description's attribute (SpcSpOpusInfo): the program's name, in
+# UTF-16 or in ASCII, and a link that is not read here.
+class SpcString(core.Choice):
+    _alternatives = [("unicode", core.BMPString, {"implicit": 0}), ("ascii", core.IA5String, {"implicit": 1})]
 
 
-def oid(content):
-    arcs, arc = [min(content[0] // 40, 2)], 0
-    arcs.append(content[0] - 40 * arcs[0])
-    for byte in content[1:]:
-        arc = arc << 7 | byte & 0x7F
-        if not byte & 0x80:
-            arcs.append(arc)
-            arc = 0
-    return ".".join(map(str, arcs))
+class SpcSpOpusInfo(core.Sequence):
+    _fields = [
+        ("program_name", SpcString, {"explicit": 0, "optional": True}),
+        ("more_info", core.Any, {"explicit": 1, "optional": True}),
+    ]
 
 
-def seconds(tag, content):  # a UTCTime (0x17) or GeneralizedTime
-    text = content.decode("ascii").rstrip("Z").split(".")[0]
-    return calendar.timegm(time.strptime(text, "%y%m%d%H%M%S" if tag == 0x17 else "%Y%m%d%H%M%S"))
+class SetOfSpcSpOpusInfo(core.SetOf):
+    _child_spec = SpcSpOpusInfo
 
 
-# A SignerInfo's attributes under `tag`, as {object identifier: [its values' (tag, content)]}.
-def attributes(info, tag):
-    found = {}
-    for value_tag, content in values(info):
-        for attribute in inner(content) if value_tag == tag else []:
-            kind, held = inner(attribute)
-            found[oid(kind)] = list(values(held))
+cms.CMSAttributeType._map["1.3.6.1.4.1.311.2.1.12"] = "spc_sp_opus_info"
+cms.CMSAttribute._oid_specs["spc_sp_opus_info"] = SetOfSpcSpOpusInfo
+
+DIGESTS = {"sha1": "SHA1", "sha256": "SHA256"}
+
+
+def present(attributes):
+    """The attributes of an optional set, none when it is absent."""
+    return [] if isinstance(attributes, core.Void) else attributes
+
+
+def attribute(attributes, name):
+    """The first value of the attribute called `name`, or None."""
+    for held in present(attributes):
+        if held["type"].native == name:
+            return held["values"][0]
+    return None
+
+
+def seconds(moment):
+    return int(moment.timestamp())
+
+
+def stamp(unsigned):
+    """A signature's time stamp: its kind, and the time it gives."""
+    countersignature = attribute(unsigned, "counter_signature")
+    if countersignature is not None:
+        return "Authenticode", seconds(attribute(countersignature["signed_attrs"], "signing_time").native)
+    token = attribute(unsigned, "microsoft_time_stamp_token")
+    if token is not None:
+        tst_info = token["content"]["encap_content_info"]["content"].parsed
+        return "RFC 3161", seconds(tst_info["gen_time"].native)
+    return "none", None
+
+
+def describe(content_info):
+    """Each signature of a ContentInfo holding SignedData, followed by those
+    nested in it: (digest, signing time, description, stamp kind, stamp time)."""
+    found = []
+    for info in content_info["content"]["signer_infos"]:
+        signed, unsigned = info["signed_attrs"], info["unsigned_attrs"]
+        digest = info["digest_algorithm"]["algorithm"].native
+        signing_time = attribute(signed, "signing_time")
+        opus = attribute(signed, "spc_sp_opus_info")
+        name = opus["program_name"].native if opus is not None else None
+        found.append(
+            (DIGESTS.get(digest, digest), seconds(signing_time.native) if signing_time is not None else None,
+             name or "none") + stamp(unsigned)
+        )
+        for held in present(unsigned):
+            if held["type"].native == "microsoft_nested_signature":
+                for nested in held["values"]:
+                    found += describe(nested)
     return found
 
 
-def signing_time(info):
-    found = attributes(info, AUTHENTICATED).get(SIGNING_TIME)
-    return seconds(*found[0]) if found else None
+def line(signature):
+    digest, signed, name, kind, stamped = signature
+    return "%s | signed %s | %s | %s" % (digest, signed, name, kind if stamped is None else "%s %d" % (kind, stamped))
 
 
-def description(info):
-    for tag, part in values(attributes(info, AUTHENTICATED).get(DESCRIPTION, [(0, b"")])[0][1]):
-        if tag == 0xA0:  # [0] the program's name: [0] in UTF-16, [1] in ASCII
-            name_tag, name = next(values(part))
-            return name.decode("utf-16-be" if name_tag == 0x80 else "ascii")
-    return "none"
-
-
-# A line per signature in a ContentInfo's content holding SignedData, with those
-# nested in each after it.
-def describe(content_info):
-    lines = []
-    for info in inner(inner(inner(inner(content_info)[1])[0])[-1]):  # SignedData's signerInfos
-        digest = oid(inner(inner(info)[2])[0])
-        unsigned = attributes(info, UNAUTHENTICATED)
-        stamp = "none"
-        if COUNTERSIGNATURE in unsigned:
-            stamp = "Authenticode %s" % signing_time(unsigned[COUNTERSIGNATURE][0][1])
-        if TIME_STAMP_TOKEN in unsigned:  # its TSTInfo, inside the token's SignedData, gives genTime
-            signed_data = inner(inner(unsigned[TIME_STAMP_TOKEN][0][1])[1])[0]
-            tst_info = inner(inner(inner(inner(signed_data)[2])[1])[0])[0]
-            stamp = "RFC 3161 %s" % seconds(*next(v for v in values(tst_info) if v[0] == 0x18))
-        lines.append("%s | signed %s | %s | %s" % (DIGESTS.get(digest, digest), signing_time(info),
-                                                    description(info), stamp))
-        for _, nested in unsigned.get(NESTED_SIGNATURE, []):
-            lines += describe(nested)
-    return lines
-
-
-def main():
-    with open(sys.argv[1], "rb") as file:
+def signatures(path):
+    """Every signature in the program's certificate table, as describe() gives them."""
+    with open(path, "rb") as file:
         program = file.read()
     optional = struct.unpack_from("<I", program, 0x3C)[0] + 24
+    # The data directories follow the optional header's fixed part, which is
+    # longer in a 64-bit program (magic 0x20B) than in a 32-bit one (0x10B).
     directories = optional + (96 if struct.unpack_from("<H", program, optional)[0] == 0x10B else 112)
     at, size = struct.unpack_from("<II", program, directories + 4 * 8)  # the certificate table
+    lines = []
     while size >= 8:
         length, _, kind = struct.unpack_from("<IHH", program, at)
         if kind == 2:  # a PKCS #7 SignedData; the entry may end in zeros that pad it
-            print("\n".join(describe(next(values(program[at + 8:at + length]))[1])))
-        at, size = at + (length + 7 & ~7), size - (length + 7 & ~7)
+            lines += describe(cms.ContentInfo.load(program[at + 8 : at + length], strict=False))
+        step = length + 7 & ~7
+        at, size = at + step, size - step
+    return lines
+
+
+def expected(when, stamped):
+    """What a release's signatures are, but for their stamps' times."""
+    kinds = ("Authenticode", "RFC 3161") if stamped else ("none", "none")
+    return [("SHA1", when, DESCRIPTION, kinds[0]), ("SHA256", when, DESCRIPTION, kinds[1])]
+
+
+def main(arguments):
+    if arguments == ["--description"]:
+        print(DESCRIPTION)
+        return 0
+    if len(arguments) == 1:
+        print("\n".join(map(line, signatures(arguments[0]))))
+        return 0
+    if len(arguments) in (3, 4) and arguments[1] == "--expect" and arguments[3:] in ([], ["--stamped"]):
+        # A stamp's own time is the authority's: only its kind is expected.
+        made = [signature[:4] for signature in signatures(arguments[0])]
+        wanted = expected(int(arguments[2]), arguments[3:] == ["--stamped"])
+        if made != wanted:
+            said = lambda signatures: "; ".join("%s | signed %s | %s | %s" % signature for signature in signatures)
+            print("%s carries [%s], not [%s]" % (arguments[0], said(made), said(wanted)), file=sys.stderr)
+            return 1
+        return 0
+    print(__doc__.split("\n\n")[1], file=sys.stderr)
+    return 2
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        sys.exit(main(sys.argv[1:]))
+    except (OSError, ValueError, KeyError, struct.error) as failure:
+        # One line, whatever the structure held: the first of the reader's own.
+        print("Cannot read the signatures of %s: %s" % (sys.argv[1], str(failure).split("\n")[0]), file=sys.stderr)
+        sys.exit(1)

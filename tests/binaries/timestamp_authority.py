@@ -1,27 +1,36 @@
-# A time-stamping authority of the tests' own, on the loopback address, so that
-# signing can be time-stamped without the network. It answers both protocols
-# that signing uses: RFC 3161 (a TimeStampReq, answered by "openssl ts -reply")
-# and Authenticode's own (a base64 request whose last OCTET STRING is the
-# signature to countersign, answered by a base64 PKCS #7 SignedData over it).
-# It prints its port and serves until it is stopped.
-#   timestamp_authority.py FOLDER   (holding tsa.cnf, tsa.pem, tsa.key and ca.pem)
+#!/usr/bin/python3
+"""A time-stamping authority of the tests' own, on the loopback address, so that
+signing can be time-stamped without the network. It answers both protocols that
+signing uses: RFC 3161 (a TimeStampReq, answered by "openssl ts -reply") and
+Authenticode's own (a base64 TimeStampRequest carrying the signature to
+countersign, answered by a base64 PKCS #7 SignedData over that signature). It
+prints its port and serves until it is stopped.
+    timestamp_authority.py FOLDER   (holding tsa.cnf, tsa.pem, tsa.key and ca.pem)
+"""
 
-import base64, http.server, os, subprocess, sys
+import base64
+import http.server
+import os
+import subprocess
+import sys
+
+from asn1crypto import cms, core
 
 folder = sys.argv[1]
 
 
-# The last OCTET STRING in DER data, searching constructed values too.
-def last_octet_string(der):
-    found, at = None, 0
-    while at < len(der):
-        tag, size, at = der[at], der[at + 1], at + 2
-        if size & 0x80:
-            size, at = int.from_bytes(der[at:at + (size & 0x7F)], "big"), at + (size & 0x7F)
-        value, at = der[at:at + size], at + size
-        inner = last_octet_string(value) if tag & 0x20 else None
-        found = value if tag == 0x04 else inner if inner is not None else found
-    return found
+# Authenticode's request: the kind of countersignature asked for, and the
+# signature to countersign, as the content of a ContentInfo of type data.
+class SignatureToStamp(core.Sequence):
+    _fields = [("content_type", cms.ContentType), ("content", core.OctetString, {"explicit": 0})]
+
+
+class AuthenticodeTimeStampRequest(core.Sequence):
+    _fields = [
+        ("countersignature_type", core.ObjectIdentifier),
+        ("attributes", cms.CMSAttributes, {"optional": True}),
+        ("content", SignatureToStamp),
+    ]
 
 
 def openssl(*arguments, data):
@@ -36,7 +45,8 @@ class Authority(http.server.BaseHTTPRequestHandler):
         if rfc3161:
             reply = openssl("ts", "-reply", "-config", path("tsa.cnf"), "-queryfile", "/dev/stdin", data=request)
         else:
-            signature = last_octet_string(base64.b64decode(request))
+            asked = AuthenticodeTimeStampRequest.load(base64.b64decode(request))
+            signature = asked["content"]["content"].native
             reply = base64.b64encode(openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-md", "sha256",
                                              "-outform", "DER", "-signer", path("tsa.pem"), "-inkey", path("tsa.key"),
                                              "-certfile", path("ca.pem"), data=signature))
