@@ -118,3 +118,7 @@ gtest_discover_tests(in_process_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 
 add_test(NAME TestPrograms.RefuseOutsideATestPrefix
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check_refusal.sh ${QUILLANE_BIN_DIR})
 set_tests_properties(TestPrograms.RefuseOutsideATestPrefix PROPERTIES RUN_SERIAL TRUE)
+# The prefix holds the scripts' settings at every run, whatever earlier runs did.
+add_test(NAME TestPrograms.PrefixHoldsTheScriptsSettings
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check_prefix.sh)
+set_tests_properties(TestPrograms.PrefixHoldsTheScriptsSettings PROPERTIES RUN_SERIAL TRUE)

@@ -87,15 +87,6 @@ quillane_start_wine() {
       return 1
     fi
   fi
-  local settings="$quillane_scripts/wine-prefix.reg" applied="$WINEPREFIX/quillane-settings.reg"
-  if ! cmp -s "$settings" "$applied"; then
-    if ! wine reg import "Z:${settings//\//\\}" >/dev/null 2>&1; then
-      echo "wine-env: Wine could not take the settings in $settings" >&2
-      return 1
-    fi
-    wineserver -w
-    cp "$settings" "$applied"
-  fi
   # Debian's Wine does not find its own fonts (Marlett draws the caption
   # buttons): put them where every Wine looks.
   if [ -d /usr/share/wine/fonts ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
@@ -103,6 +94,14 @@ quillane_start_wine() {
   fi
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1 || true
+  # The prefix's settings, put right at every run, after that first start: in
+  # a language other than the last run's, Wine's first program rewrites the
+  # font substitutes; a run killed in the refusal check leaves the mark out.
+  local settings="$quillane_scripts/wine-prefix.reg"
+  if ! wine reg import "Z:${settings//\//\\}" >/dev/null 2>&1; then
+    echo "wine-env: Wine could not take the settings in $settings" >&2
+    return 1
+  fi
 }
 
 quillane_stop_wine() {
