@@ -13,9 +13,9 @@ target_link_libraries(unit_tests PRIVATE quillane_logic GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers ${sanitizers})
 target_link_options(unit_tests PRIVATE ${sanitizers})
 
-# The kit's core, against zlib as an independent reference for CRC-32.
+# The kit's core, against zlib as the independent reference for DEFLATE and CRC-32.
 find_package(ZLIB REQUIRED)
-add_executable(kit_tests tests/unit/KitHashTest.cpp)
+add_executable(kit_tests tests/unit/KitHashTest.cpp tests/unit/KitInflateTest.cpp)
 target_link_libraries(kit_tests PRIVATE quillane_kit ZLIB::ZLIB GTest::gtest_main)
 target_compile_options(kit_tests PRIVATE -Wall -Wextra -Werror ${sanitizers})
 target_link_options(kit_tests PRIVATE ${sanitizers})
