@@ -1,7 +1,7 @@
 #pragma once
 
 // What the kit's tests are made of: zlib as the reference that the kit's
-// inflate is tested against.
+// inflate is tested against, and zip archives as Python's zipfile writes them.
 
 #include <zlib.h>
 
@@ -9,11 +9,14 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace quillane::kit {
 
 using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 inline Bytes RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -62,6 +65,63 @@ inline std::optional<Bytes> ZlibInflate(const Bytes& stream, std::size_t limit) 
     inflateEnd(&state);
     if (!whole) return std::nullopt;
     return out;
+}
+
+// Appends a zip's number: little-endian, 2 or 4 bytes wide.
+inline void Put(Bytes& bytes, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> 8 * i));
+}
+
+struct ZipFile {
+    std::string name;
+    Bytes data;
+    bool deflated = true;
+};
+
+// A zip archive as Python's zipfile writes it in scripts/release.sh: for each
+// file a local header and its data, deflated at level 9 or stored; then the
+// central directory, made on MS-DOS with zip 2.0, each file with the attribute
+// "archive"; then the end record.
+inline Bytes MakeZip(const std::vector<ZipFile>& files, const std::string& comment = "") {
+    const std::uint32_t time = 7 << 11 | 8 << 5 | 10 / 2, date = (2024 - 1980) << 9 | 5 << 5 | 6;
+    Bytes zip, directory;
+    for (const ZipFile& file : files) {
+        const Bytes stored = file.deflated ? RawDeflate(file.data, 9) : file.data;
+        const auto crc =
+            static_cast<std::uint32_t>(crc32(0, file.data.data(), static_cast<uInt>(file.data.size())));
+        const auto offset = static_cast<std::uint32_t>(zip.size());
+        for (Bytes* record : {&zip, &directory}) {
+            const bool central = record == &directory;
+            Put(*record, central ? 0x02014b50 : 0x04034b50, 4);
+            if (central) Put(*record, 20, 2);  // made by
+            for (std::uint32_t value : {20u, 0u, file.deflated ? 8u : 0u, time, date})
+                Put(*record, value, 2);
+            for (std::uint32_t value : {crc, static_cast<std::uint32_t>(stored.size()),
+                                        static_cast<std::uint32_t>(file.data.size())})
+                Put(*record, value, 4);
+            Put(*record, static_cast<std::uint32_t>(file.name.size()), 2);
+            Put(*record, 0, 2);  // no extra field
+            if (central) {
+                for (std::uint32_t value : {0u, 0u, 0u})  // comment's length, disk, internal attributes
+                    Put(*record, value, 2);
+                Put(*record, 0x20, 4);
+                Put(*record, offset, 4);
+            }
+            record->insert(record->end(), file.name.begin(), file.name.end());
+        }
+        zip.insert(zip.end(), stored.begin(), stored.end());
+    }
+    const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
+    zip.insert(zip.end(), directory.begin(), directory.end());
+    Put(zip, 0x06054b50, 4);
+    for (std::uint32_t value :
+         {0u, 0u, static_cast<std::uint32_t>(files.size()), static_cast<std::uint32_t>(files.size())})
+        Put(zip, value, 2);
+    Put(zip, static_cast<std::uint32_t>(directory.size()), 4);
+    Put(zip, directoryOffset, 4);
+    Put(zip, static_cast<std::uint32_t>(comment.size()), 2);
+    zip.insert(zip.end(), comment.begin(), comment.end());
+    return zip;
 }
 
 }  // namespace quillane::kit
