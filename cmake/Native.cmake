@@ -15,10 +15,13 @@ target_link_options(unit_tests PRIVATE ${sanitizers})
 
 # The kit's core, against zlib as the independent reference for DEFLATE and CRC-32.
 find_package(ZLIB REQUIRED)
-add_executable(kit_tests tests/unit/KitHashTest.cpp tests/unit/KitInflateTest.cpp tests/unit/KitArchiveTest.cpp)
+add_executable(kit_tests tests/unit/KitHashTest.cpp tests/unit/KitInflateTest.cpp
+    tests/unit/KitArchiveTest.cpp tests/unit/KitReleaseCheckTest.cpp)
 target_link_libraries(kit_tests PRIVATE quillane_kit ZLIB::ZLIB GTest::gtest_main)
 target_compile_options(kit_tests PRIVATE -Wall -Wextra -Werror ${sanitizers})
 target_link_options(kit_tests PRIVATE ${sanitizers})
+# The release check is tried on the guide that the release is made from.
+target_compile_definitions(kit_tests PRIVATE QUILLANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
