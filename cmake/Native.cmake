@@ -1,6 +1,7 @@
 # Host build: the platform-neutral logic and its unit tests, under the sanitizers.
 set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(quillane_logic PRIVATE ${sanitizers})
+target_compile_options(quillane_kit PRIVATE ${sanitizers})
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -12,8 +13,19 @@ target_link_libraries(unit_tests PRIVATE quillane_logic GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers ${sanitizers})
 target_link_options(unit_tests PRIVATE ${sanitizers})
 
+# The kit's core, against zlib as the independent reference for DEFLATE and CRC-32.
+find_package(ZLIB REQUIRED)
+add_executable(kit_tests tests/unit/KitHashTest.cpp tests/unit/KitInflateTest.cpp
+    tests/unit/KitArchiveTest.cpp tests/unit/KitReleaseCheckTest.cpp)
+target_link_libraries(kit_tests PRIVATE quillane_kit ZLIB::ZLIB GTest::gtest_main)
+target_compile_options(kit_tests PRIVATE -Wall -Wextra -Werror ${sanitizers})
+target_link_options(kit_tests PRIVATE ${sanitizers})
+# The release check is tried on the guide that the release is made from.
+target_compile_definitions(kit_tests PRIVATE QUILLANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
+gtest_discover_tests(kit_tests)
 
 # The release's date comes from the sources in any kind of checkout.
 add_test(NAME Release.SourceDateInAnyCheckout

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-unformatted=$(find app platform registration resources tests tools \( -name '*.cpp' -o -name '*.h' \) |
+unformatted=$(find app kit platform registration resources tests tools \( -name '*.cpp' -o -name '*.h' \) |
   sort | while read -r file; do clang-format --dry-run --Werror "$file" 2>/dev/null || echo "$file"; done)
 if [ -n "$unformatted" ]; then
   echo "Not formatted as .clang-format says (clang-format -i fixes them):" $unformatted >&2
