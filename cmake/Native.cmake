@@ -16,7 +16,8 @@ target_link_options(unit_tests PRIVATE ${sanitizers})
 # The kit's core, against zlib as the independent reference for DEFLATE and CRC-32.
 find_package(ZLIB REQUIRED)
 add_executable(kit_tests tests/unit/KitHashTest.cpp tests/unit/KitInflateTest.cpp
-    tests/unit/KitArchiveTest.cpp tests/unit/KitReleaseCheckTest.cpp)
+    tests/unit/KitArchiveTest.cpp tests/unit/KitReleaseCheckTest.cpp tests/unit/KitJournalTest.cpp
+    tests/unit/KitResultsTest.cpp)
 target_link_libraries(kit_tests PRIVATE quillane_kit ZLIB::ZLIB GTest::gtest_main)
 target_compile_options(kit_tests PRIVATE -Wall -Wextra -Werror ${sanitizers})
 target_link_options(kit_tests PRIVATE ${sanitizers})
