@@ -1,7 +1,7 @@
 # Windows builds: the program alone or, with QUILLANE_TEST_BUILD, the stand-ins,
 # the tests and the tools, and the program through a build of its own
 # (WindowsTests.cmake).
-option(QUILLANE_TEST_BUILD "Build the stand-ins, tests and tools too (posix thread flavour)" OFF)
+option(QUILLANE_TEST_BUILD "Build the stand-ins, tests and tools too" OFF)
 
 set(QUILLANE_BIN_DIR ${CMAKE_BINARY_DIR}/bin CACHE PATH "Where the executables and DLLs go")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR})
