@@ -9,6 +9,9 @@ if(NOT CMAKE_CXX_COMPILER MATCHES "-win32$")
         "now built in mingw-w64's win32 thread flavour: delete that folder and configure again")
 endif()
 
+# Every one starts on Windows XP: its header says so.
+add_link_options(${xp_header})
+
 # The program as it ships: the same sources, built alone in program/, and put
 # beside everything else in bin/.
 include(ExternalProject)
