@@ -1,7 +1,7 @@
 # Windows builds: the program alone or, with QUILLANE_TEST_BUILD, the stand-ins,
 # the tests and the tools, and the program through a build of its own
 # (WindowsTests.cmake).
-option(QUILLANE_TEST_BUILD "Build the stand-ins, tests and tools too (posix thread flavour)" OFF)
+option(QUILLANE_TEST_BUILD "Build the stand-ins, tests and tools too" OFF)
 
 set(QUILLANE_BIN_DIR ${CMAKE_BINARY_DIR}/bin CACHE PATH "Where the executables and DLLs go")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QUILLANE_BIN_DIR})
@@ -18,6 +18,12 @@ set(warnings -Wall -Wextra -Werror)
 # call newer than XP does not compile; tests and stand-ins may use Windows 7's.
 set(xp_api _WIN32_WINNT=0x0501 WINVER=0x0501)
 set(win7_api _WIN32_WINNT=0x0601)
+# Every executable's and DLL's header names the oldest Windows it runs on: XP,
+# version 5.1 (for the 64-bit test build XP x64, 5.2). The linker's default,
+# 4.0, is older than any Windows these run on.
+set(xp_minor $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,1,2>)
+set(xp_header LINKER:--major-os-version,5,--minor-os-version,${xp_minor}
+    LINKER:--major-subsystem-version,5,--minor-subsystem-version,${xp_minor})
 
 add_library(quillane_platform STATIC
     platform/WindowsAnsiPath.cpp
@@ -63,14 +69,10 @@ if(QUILLANE_TEST_BUILD)
     return()
 endif()
 
-# The program. Its header names the oldest Windows it runs on: XP, version 5.1
-# (for the 64-bit test build XP x64, 5.2).
-set(xp_minor $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,1,2>)
+# The program.
 add_executable(QuillaneConfig WIN32 app/Main.cpp app/TerminateHandler.cpp ${resource_script})
 target_link_libraries(QuillaneConfig PRIVATE quillane_dialog)
-target_link_options(QuillaneConfig PRIVATE -municode
-    LINKER:--major-os-version,5,--minor-os-version,${xp_minor}
-    LINKER:--major-subsystem-version,5,--minor-subsystem-version,${xp_minor})
+target_link_options(QuillaneConfig PRIVATE -municode ${xp_header})
 target_compile_options(QuillaneConfig PRIVATE ${warnings})
 target_compile_definitions(QuillaneConfig PRIVATE ${xp_api})
 add_dependencies(QuillaneConfig quillane_icon)
@@ -83,7 +85,7 @@ add_executable(protected_window WIN32 tools/MinimalWindow.cpp)
 target_compile_definitions(protected_window PRIVATE QUILLANE_PROTECTED_START)
 add_executable(preload_times tools/PreloadTimes.cpp)
 foreach(tool minimal_window protected_window preload_times)
-    target_link_options(${tool} PRIVATE -municode)
+    target_link_options(${tool} PRIVATE -municode ${xp_header})
     target_compile_options(${tool} PRIVATE ${warnings})
     target_link_libraries(${tool} PRIVATE quillane_platform)
 endforeach()

@@ -8,15 +8,14 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest clang-format clang cppcheck git
-  g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-  binutils-mingw-w64-i686 python3 python3-asn1crypto osslsigncode openssl libengine-pkcs11-openssl softhsm2
+  g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  python3 python3-asn1crypto osslsigncode openssl libengine-pkcs11-openssl softhsm2
   wine wine32:i386
   fonts-wine fonts-liberation fonts-dejavu-extra xvfb x11-xserver-utils imagemagick icoutils
   zlib1g-dev
 )
 if [ "${1:-}" = win64 ]; then
-  packages+=(wine64 g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
-    gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+  packages+=(wine64 g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64)
 fi
 
 missing=()

@@ -60,6 +60,10 @@ public:
     // program that Wine processes can start, by its Unix path, through env.
     explicit Program(const std::wstring& exe, const std::wstring& arguments = {}) {
         const bool loader = exe.size() >= MAX_PATH;
+        if (loader && !ImageNameQuery())
+            throw std::runtime_error("cannot start " + ToUtf8(exe) +
+                                     " through Wine's loader: this Windows has no "
+                                     "QueryFullProcessImageNameW to find it by");
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         if (loader)
             commandLine =
@@ -184,6 +188,7 @@ private:
     // The loader's process is a Unix one: the program is found by its dialog,
     // which it creates, hidden, before anything else, in a process running exe.
     void FindStartedByLoader(const std::wstring& exe) {
+        const QueryImageName queryImageName = ImageNameQuery();
         CloseHandle(std::exchange(process_.hProcess, nullptr));
         WaitUntil([&] {
             for (HWND w = nullptr;
@@ -194,9 +199,8 @@ private:
                                 FALSE, process_.dwProcessId);
                 wchar_t image[32768];
                 DWORD size = 32768;
-                if (process_.hProcess &&
-                    (!QueryFullProcessImageNameW(process_.hProcess, 0, image, &size) ||
-                     lstrcmpiW(image, exe.c_str()) != 0))
+                if (process_.hProcess && (!queryImageName(process_.hProcess, 0, image, &size) ||
+                                          lstrcmpiW(image, exe.c_str()) != 0))
                     CloseHandle(std::exchange(process_.hProcess, nullptr));
             }
             return process_.hProcess != nullptr;
@@ -206,6 +210,15 @@ private:
                 "the program started by Wine's loader did not show its dialog "
                 "within 10 s: " +
                 ToUtf8(exe));
+    }
+
+    // A process's image is read with a call that came with Vista, looked up so
+    // that the driver still starts on Windows XP, which has none; only Wine,
+    // which has it, starts a program through its loader.
+    using QueryImageName = decltype(&QueryFullProcessImageNameW);
+    static QueryImageName ImageNameQuery() {
+        return reinterpret_cast<QueryImageName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
     }
 
     PROCESS_INFORMATION process_{};

@@ -9,8 +9,7 @@ toolchain=$3
 second=$(mktemp -d)
 trap 'rm -rf "$second"' EXIT
 
-cmake -S "$source_dir" -B "$second" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DQUILLANE_THREADS=win32 \
-  -DQUILLANE_TEST_BUILD=OFF \
+cmake -S "$source_dir" -B "$second" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DQUILLANE_TEST_BUILD=OFF \
   --toolchain "$toolchain" >/dev/null
 cmake --build "$second" --target QuillaneConfig >/dev/null
 cmp "$first_bin/QuillaneConfig.exe" "$second/bin/QuillaneConfig.exe"

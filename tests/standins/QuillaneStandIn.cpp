@@ -57,12 +57,18 @@ extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_connect.references == 0 ?
 extern "C" HRESULT WINAPI DllRegisterServer() {
     wchar_t path[32768];
     const DWORD length = GetModuleFileNameW(g_module, path, ARRAYSIZE(path));
-    const auto set = [](const wchar_t* name, const wchar_t* value) {
-        return RegSetKeyValueW(HKEY_CLASSES_ROOT, kServerKey, name, REG_SZ, value,
-                               static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t))) ==
+    // RegCreateKeyExW and RegSetValueExW: Windows XP has no RegSetKeyValueW.
+    HKEY key = nullptr;
+    if (length == 0 || length >= ARRAYSIZE(path) ||
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, kServerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return SELFREG_E_CLASS;
+    const auto set = [key](const wchar_t* name, const wchar_t* value) {
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                              static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     };
-    const bool written = length > 0 && length < ARRAYSIZE(path) && set(nullptr, path) &&
-                         set(L"ThreadingModel", L"Apartment");
+    const bool written = set(nullptr, path) && set(L"ThreadingModel", L"Apartment");
+    RegCloseKey(key);
     return written ? S_OK : SELFREG_E_CLASS;
 }

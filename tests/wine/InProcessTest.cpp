@@ -148,9 +148,8 @@ TEST(WindowsPlatform, CreatesTheAddInOnlyInThisProcess) {
     fs::remove(trace);
     // The command line that starts the server: its path, quoted.
     const std::wstring command = L"\"" + server + L"\"";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\LocalServer32",
-                    nullptr, REG_SZ, command.c_str(),
-                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    SetRegistryString(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}\\LocalServer32",
+                      nullptr, command);
     try {
         platform.CreateInstance(kConnectClassId, kConnectInterfaceId);
         ADD_FAILURE() << "created from a server outside this process";
@@ -206,6 +205,14 @@ HMODULE WINAPI Load(const wchar_t* path, HANDLE, DWORD flags) {
     return nullptr;
 }
 
+// The process's error mode, read as Windows XP allows (it has no
+// GetErrorMode): SetErrorMode gives the mode it replaces, which is put back.
+UINT CurrentErrorMode() {
+    const UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    return mode;
+}
+
 FARPROC FindInSimulatedWindows(const wchar_t* module, const char* name) {
     const std::map<std::string, void*> fakes = {
         {"kernel32.dll!SetDefaultDllDirectories", reinterpret_cast<void*>(SetDefault)},
@@ -250,8 +257,8 @@ TEST(StartUp, EachWindowsGetsTheNewestCallsItHas) {
         SetErrorMode(SEM_NOGPFAULTERRORBOX);
         PrepareProcess({FindInSimulatedWindows, SetMode, ReportVersion, Load});
         EXPECT_EQ(simulated.calls, quiet + calls + preload) << windows;
-        EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS |
-                                                    SEM_NOOPENFILEERRORBOX))
+        EXPECT_EQ(CurrentErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS |
+                                                        SEM_NOOPENFILEERRORBOX))
             << windows;
     }
 }

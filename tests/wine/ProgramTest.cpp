@@ -26,7 +26,7 @@ protected:
             if (colour)
                 SetColour(name.c_str(), colour->c_str());
             else
-                RegDeleteKeyValueW(HKEY_CURRENT_USER, kColours, name.c_str());
+                DeleteRegistryValue(HKEY_CURRENT_USER, kColours, name.c_str());
             EXPECT_EQ(Colour(name.c_str()), colour) << "colour " << ToUtf8(name) << " not put back";
         }
     }
@@ -38,21 +38,16 @@ protected:
 
     // The display resolution that Wine gives programs started from now on.
     static void SetLogPixels(DWORD dpi) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, 4);
+        SetRegistryValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, 4);
     }
 
     // One of the colour scheme's colours, "R G B", for programs started from now on.
     static constexpr wchar_t kColours[] = L"Control Panel\\Colors";
     static std::optional<std::wstring> Colour(const wchar_t* name) {
-        wchar_t colour[32] = {};
-        DWORD size = sizeof(colour);
-        if (RegGetValueW(HKEY_CURRENT_USER, kColours, name, RRF_RT_REG_SZ, nullptr, colour, &size))
-            return {};
-        return colour;
+        return RegistryString(HKEY_CURRENT_USER, kColours, name);
     }
     static void SetColour(const wchar_t* name, const wchar_t* colour) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kColours, name, REG_SZ, colour,
-                        static_cast<DWORD>((wcslen(colour) + 1) * sizeof(wchar_t)));
+        SetRegistryString(HKEY_CURRENT_USER, kColours, name, colour);
     }
 
     // Puts the program and `files` of the bin folder in `folder`, or in a new one.
@@ -107,8 +102,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
     // when told to prefer a native one. The toolkit is found beside the program
     // all the same: there is none in the system folder.
     const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
-    const wchar_t nativeFirst[] = L"native,builtin";
-    RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme", REG_SZ, nativeFirst, sizeof(nativeFirst));
+    SetRegistryString(HKEY_CURRENT_USER, overrides, L"uxtheme", L"native,builtin");
     ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll").c_str()));
     fs::path deep = scratch_.path / L"deep";
     while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
@@ -154,7 +148,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         // The look-alike leaves this trace once it is loaded.
         EXPECT_FALSE(fs::exists(folder / L"uxtheme.dll.loaded")) << "the planted uxtheme.dll was loaded";
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme");
+    DeleteRegistryValue(HKEY_CURRENT_USER, overrides, L"uxtheme");
 }
 
 // --- The dialog as the user sees it -----------------------------------------

@@ -4,6 +4,8 @@
 // a Wine prefix that the project's scripts made, which carries their mark, and
 // anywhere else refuse before they change anything.
 
+#include "tests/wine/WineTestSupport.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,8 +18,8 @@ namespace {
 const char* WhyNotATestPrefix() {
     if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
         return "this is Windows, not Wine";
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Quillane\\Test Prefix", L"MadeBy", RRF_RT_REG_SZ,
-                     nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!quillane::wine::RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Quillane\\Test Prefix",
+                                        L"MadeBy"))
         return "this Wine prefix was not made by the project's scripts "
                "(it has no HKLM\\Software\\Quillane\\Test Prefix)";
     return nullptr;

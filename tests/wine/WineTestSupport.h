@@ -1,8 +1,9 @@
 #pragma once
 
-// Helpers for tests that run under Wine against the real system: scratch
-// folders, the add-in's COM registration, the stand-ins' log, the add-in list;
-// and the driver that works the running program from outside.
+// Helpers for tests that run under Wine against the real system: the
+// registry, scratch folders, the add-in's COM registration, the stand-ins'
+// log, the add-in list; and the driver that works the running program from
+// outside.
 
 #include "platform/WindowsModulePath.h"
 #include "tools/ProgramDriver.h"
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +21,72 @@ namespace quillane::wine {
 
 namespace fs = std::filesystem;
 using namespace driver;
+
+// The registry, through the calls that Windows XP has: RegGetValueW,
+// RegSetKeyValueW, RegDeleteKeyValueW and RegDeleteTreeW came with Vista, and
+// a program that imports one of them does not start on XP. Each gives the
+// system's error code, ERROR_SUCCESS when it did what it says.
+
+// Sets value `name` (nullptr: the key's default value) of key `path` under
+// `root`, making the key if it is not there.
+inline LONG SetRegistryValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type,
+                             const void* data, DWORD size) {
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    result = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return result;
+}
+inline LONG SetRegistryString(HKEY root, const wchar_t* path, const wchar_t* name,
+                              const std::wstring& value) {
+    return SetRegistryValue(root, path, name, REG_SZ, value.c_str(),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// The string value `name` of key `path` under `root`; nothing where there is
+// none, or it is not a REG_SZ.
+inline std::optional<std::wstring> RegistryString(HKEY root, const wchar_t* path, const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0, size = 0;
+    LONG result = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    // One character more than the data, zero: a string stored without its
+    // terminator still ends.
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    if (result == ERROR_SUCCESS && type == REG_SZ)
+        result =
+            RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+    value.resize(wcslen(value.c_str()));
+    return value;
+}
+
+inline LONG DeleteRegistryValue(HKEY root, const wchar_t* path, const wchar_t* name) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExW(root, path, 0, KEY_SET_VALUE, &key);
+    if (result != ERROR_SUCCESS) return result;
+    result = RegDeleteValueW(key, name);
+    RegCloseKey(key);
+    return result;
+}
+
+// Deletes key `path` under `root` and every key below it. XP's RegDeleteKeyW
+// deletes only a key without subkeys.
+inline LONG DeleteRegistryTree(HKEY root, const wchar_t* path) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
+    if (result != ERROR_SUCCESS) return result;
+    // Always the first subkey left: deleting one renumbers the others.
+    wchar_t child[256];  // a key's name is at most 255 characters
+    for (DWORD length = 256; result == ERROR_SUCCESS; length = 256) {
+        result = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_SUCCESS) result = DeleteRegistryTree(key, child);
+    }
+    RegCloseKey(key);
+    return result == ERROR_NO_MORE_ITEMS ? RegDeleteKeyW(root, path) : result;
+}
 
 // The ANSI bytes a DLL received, as a path.
 inline fs::path FromAnsi(const std::string& text) {
@@ -51,7 +119,7 @@ struct ScratchFolder {
 // Removes the add-in's class registration, so that a test starts unregistered.
 inline void UnregisterAddInClass() {
     const LONG result =
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
         throw std::runtime_error("cannot unregister");
 }
