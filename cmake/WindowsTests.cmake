@@ -72,7 +72,7 @@ target_compile_definitions(program_driver INTERFACE ${win7_api})
 target_link_libraries(program_driver INTERFACE gdi32 user32)
 
 add_library(wine_test_support INTERFACE)
-target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform advapi32)
+target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform quillane_kit advapi32 uuid)
 
 # The whole program, driven from outside.
 add_executable(program_tests tests/wine/ProgramTest.cpp tests/wine/TestMain.cpp)

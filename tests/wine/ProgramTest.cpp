@@ -1,9 +1,16 @@
-// The whole program under Wine, driven from outside as a user would drive it,
-// with the stand-in add-in library and setup toolkit beside it.
+// The whole program, driven from outside as a user would drive it, with the
+// stand-in add-in library and setup toolkit beside it: under Wine, and on a
+// real Windows from the test kit. What differs is done as each does it, or
+// skipped with the reason: Wine's own settings are taken only under Wine, and
+// what only a real Windows can answer is asked only there.
 
 #include "app/ConfigDialog.h"
 #include "platform/WindowsLibraries.h"
 #include "tests/wine/WineTestSupport.h"
+
+#include <oleacc.h>
+#include <softpub.h>
+#include <wintrust.h>
 
 #include <gtest/gtest.h>
 
@@ -21,33 +28,29 @@ protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
         Reset();
-        // Each colour as it was: one that was not there is not there again.
-        for (const auto& [name, colour] : coloursBefore_) {
-            if (colour)
-                SetColour(name.c_str(), colour->c_str());
-            else
-                DeleteRegistryValue(HKEY_CURRENT_USER, kColours, name.c_str());
-            EXPECT_EQ(Colour(name.c_str()), colour) << "colour " << ToUtf8(name) << " not put back";
+        // Each colour as it was.
+        for (const auto& [index, colour] : coloursBefore_) {
+            SetSysColors(1, &index, &colour);
+            EXPECT_EQ(GetSysColor(index), colour) << "colour " << index << " not put back";
         }
     }
     static void Reset() {
         UnregisterAddInClass();
         fs::remove_all(AddInListPath());
-        SetLogPixels(96);
+        if (OnWine()) SetLogPixels(96);
     }
 
-    // The display resolution that Wine gives programs started from now on.
+    // The display resolution that Wine gives programs started from now on, a
+    // setting of Wine's: Windows reads it only when the user signs in.
     static void SetLogPixels(DWORD dpi) {
         SetRegistryValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, 4);
     }
 
-    // One of the colour scheme's colours, "R G B", for programs started from now on.
-    static constexpr wchar_t kColours[] = L"Control Panel\\Colors";
-    static std::optional<std::wstring> Colour(const wchar_t* name) {
-        return RegistryString(HKEY_CURRENT_USER, kColours, name);
-    }
-    static void SetColour(const wchar_t* name, const wchar_t* colour) {
-        SetRegistryString(HKEY_CURRENT_USER, kColours, name, colour);
+    // One of the session's colours, for every program from now on; this
+    // session's only, as Windows' SetSysColors sets them.
+    void SetColour(int index, COLORREF colour) {
+        coloursBefore_.emplace_back(index, GetSysColor(index));
+        SetSysColors(1, &index, &colour);
     }
 
     // Puts the program and `files` of the bin folder in `folder`, or in a new one.
@@ -83,49 +86,12 @@ protected:
         EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0)) << program.State();
     }
 
-    std::vector<std::pair<std::wstring, std::optional<std::wstring>>> coloursBefore_;
-    ScratchFolder scratch_{L"program"};
-    SelfRegisterLog log_{scratch_.path};
-    int installs_ = 0;
-};
-
-// --- Before the dialog: the component check ---------------------------------
-
-TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
-    const wchar_t* spareDrive = _wgetenv(L"QUILLANE_TEST_SPARE_DRIVE");
-    ASSERT_TRUE(spareDrive)
-        << "QUILLANE_TEST_SPARE_DRIVE must name a drive mapped for this test, e.g. Q:";
-    // The program runs in the bin folder, which holds the setup toolkit: were
-    // the working folder searched for it, the library would be registered.
-    ASSERT_TRUE(fs::exists(L"vb6stkit.dll")) << "the tests must run in the bin folder";
-    // Wine takes a uxtheme.dll found beside a program, as Windows would, only
-    // when told to prefer a native one. The toolkit is found beside the program
-    // all the same: there is none in the system folder.
-    const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
-    SetRegistryString(HKEY_CURRENT_USER, overrides, L"uxtheme", L"native,builtin");
-    ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll").c_str()));
-    fs::path deep = scratch_.path / L"deep";
-    while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
-    const std::vector<fs::path> both = {L"Quillane.dll", L"vb6stkit.dll"};
-    // Where the program runs and what lies beside it; then whether the toolkit
-    // is handed the library's path as it is, or a shorter form naming the same
-    // file, or the program shows its one critical message instead of the dialog.
-    enum { kAsItIs, kShorter, kMessage };
-    const std::tuple<fs::path, std::vector<fs::path>, int> cases[] = {
-        {scratch_.path / L"Quillane Tools",
-         {L"Quillane.dll", L"vb6stkit.dll", L"planted/uxtheme.dll"},
-         kAsItIs},
-        {std::wstring(spareDrive) + L"\\", both, kAsItIs},
-        {scratch_.path / L"\u03A9mega \u4E2D\u6587", both, kShorter},
-        {deep, both, kShorter},
-        {scratch_.path / L"add-in library missing", {L"vb6stkit.dll"}, kMessage},
-        {scratch_.path / L"setup toolkit missing", {L"Quillane.dll"}, kMessage},
-        {scratch_.path / L"setup toolkit without its entry point",
-         {L"Quillane.dll", L"noentry/vb6stkit.dll"},
-         kMessage},
-    };
-    for (const auto& [folder, files, outcome] : cases) {
-        SCOPED_TRACE(ToUtf8(folder));
+    // The program's outcome for a library in `folder`: its path handed to the
+    // toolkit as it is, or a shorter form naming the same file, or its one
+    // critical message instead of the dialog.
+    enum Outcome { kAsItIs, kShorter, kMessage };
+    // The program runs from `folder`, with `files` beside it, and ends as `outcome` says.
+    void RunFrom(const fs::path& folder, const std::vector<fs::path>& files, Outcome outcome) {
         UnregisterAddInClass();
         log_.Take();
         // The command line is ignored, whatever it says.
@@ -134,7 +100,7 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
             ExpectMessageThenEnd(
                 program, L"Could not reference Quillane Add-In. Try registering Quillane.dll first", 16,
                 nullptr);
-            continue;
+            return;
         }
         EXPECT_NE(program.WaitForDialog(), nullptr) << "the dialog was not shown: " << program.State();
         const std::vector<std::string> paths = log_.Take();
@@ -148,7 +114,75 @@ TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
         // The look-alike leaves this trace once it is loaded.
         EXPECT_FALSE(fs::exists(folder / L"uxtheme.dll.loaded")) << "the planted uxtheme.dll was loaded";
     }
-    DeleteRegistryValue(HKEY_CURRENT_USER, overrides, L"uxtheme");
+
+    std::vector<std::pair<int, COLORREF>> coloursBefore_;
+    ScratchFolder scratch_{L"program"};
+    SelfRegisterLog log_{scratch_.path};
+    int installs_ = 0;
+};
+
+// --- Before the dialog: the component check ---------------------------------
+
+TEST_F(ProgramRun, ComponentCheck_FromEveryKindOfFolder) {
+    // The program runs in the bin folder, which holds the setup toolkit: were
+    // the working folder searched for it, the library would be registered.
+    ASSERT_TRUE(fs::exists(L"vb6stkit.dll")) << "the tests must run in the bin folder";
+    // Wine takes a uxtheme.dll found beside a program, as Windows always
+    // would, only when told to prefer a native one. The toolkit is found
+    // beside the program all the same: there is none in the system folder.
+    const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\QuillaneConfig.exe\\DllOverrides";
+    if (OnWine()) SetRegistryString(HKEY_CURRENT_USER, overrides, L"uxtheme", L"native,builtin");
+    ASSERT_FALSE(fs::exists(SystemLibraryPath(L"vb6stkit.dll").c_str()));
+    const std::vector<fs::path> both = {L"Quillane.dll", L"vb6stkit.dll"};
+    // A folder named outside the Western code page: where this Windows' ANSI
+    // code page holds it, the path goes as it is; else its short form, where
+    // the volume keeps short names; else the program cannot name the library
+    // to the toolkit and says so.
+    const fs::path foreign = scratch_.path / L"\u03A9mega \u4E2D\u6587";
+    fs::create_directories(foreign);
+    wchar_t shortForm[MAX_PATH] = {};
+    const DWORD shortLength = GetShortPathNameW(foreign.c_str(), shortForm, MAX_PATH);
+    const Outcome foreignOutcome =
+        AnsiCodePageHolds(foreign.native())                                     ? kAsItIs
+        : shortLength && shortLength < MAX_PATH && AnsiCodePageHolds(shortForm) ? kShorter
+                                                                                : kMessage;
+    // Where the program runs and what lies beside it, and how it ends.
+    const std::tuple<fs::path, std::vector<fs::path>, Outcome> cases[] = {
+        {scratch_.path / L"Quillane Tools",
+         {L"Quillane.dll", L"vb6stkit.dll", L"planted/uxtheme.dll"},
+         kAsItIs},
+        {foreign, both, foreignOutcome},
+        {scratch_.path / L"add-in library missing", {L"vb6stkit.dll"}, kMessage},
+        {scratch_.path / L"setup toolkit missing", {L"Quillane.dll"}, kMessage},
+        {scratch_.path / L"setup toolkit without its entry point",
+         {L"Quillane.dll", L"noentry/vb6stkit.dll"},
+         kMessage},
+    };
+    for (const auto& [folder, files, outcome] : cases) {
+        SCOPED_TRACE(ToUtf8(folder));
+        RunFrom(folder, files, outcome);
+    }
+    if (OnWine()) DeleteRegistryValue(HKEY_CURRENT_USER, overrides, L"uxtheme");
+}
+
+TEST_F(ProgramRun, ComponentCheck_FromADrivesRoot) {
+    // Its folder ends in "\", which the library's path must not double.
+    const wchar_t* spareDrive = _wgetenv(L"QUILLANE_TEST_SPARE_DRIVE");
+    if (!spareDrive)
+        GTEST_SKIP() << "no drive was mapped for it (QUILLANE_TEST_SPARE_DRIVE): the test command maps "
+                        "one under Wine, and the kit one on Windows, but Wine cannot run a program from "
+                        "a drive that a program maps";
+    RunFrom(std::wstring(spareDrive) + L"\\", {L"Quillane.dll", L"vb6stkit.dll"}, kAsItIs);
+}
+
+TEST_F(ProgramRun, ComponentCheck_FromAFolderPastMaxPath) {
+    // Its folder has no short form to hand the toolkit that is past MAX_PATH.
+    if (!OnWine())
+        GTEST_SKIP() << "Windows starts no program from a folder past MAX_PATH (260 characters); only "
+                        "Wine's loader does, which is where this runs";
+    fs::path deep = scratch_.path / L"deep";
+    while (deep.native().size() < 304) deep /= L"a-rather-long-folder-name";
+    RunFrom(deep, {L"Quillane.dll", L"vb6stkit.dll"}, kShorter);
 }
 
 // --- The dialog as the user sees it -----------------------------------------
@@ -168,11 +202,34 @@ bool Hued(COLORREF pixel) {
     return GetRValue(pixel) != GetBValue(pixel) || GetGValue(pixel) != GetBValue(pixel);
 }
 
+// The resolution the display has now.
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// At 96 and 144 dpi, and at the display's own (0) where that is another.
 class ProgramRunAtDpi : public ProgramRun, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
-    const int dpi = GetParam();
-    SetLogPixels(static_cast<DWORD>(dpi));
+    int dpi = GetParam();
+    if (OnWine()) {
+        if (dpi == 0)
+            GTEST_SKIP() << "under Wine the resolution is set for the test: 96 and 144 dpi are tested";
+        SetLogPixels(static_cast<DWORD>(dpi));
+    } else if (dpi == 0) {
+        dpi = ScreenDpi();
+        if (dpi == 96 || dpi == 144) GTEST_SKIP() << "the display's " << dpi << " dpi is tested as such";
+    } else if (dpi != ScreenDpi()) {
+        GTEST_SKIP() << "the display is at " << ScreenDpi()
+                     << " dpi, and Windows changes that only when "
+                     << "the user signs in: to test at " << dpi << " dpi, set the display's scaling to "
+                     << dpi * 100 / 96
+                     << " % (on Windows XP, its DPI setting), sign out and in, and run the "
+                     << "kit again";
+    }
     Program program(Install());
     HWND dialog = program.WaitForDialog();
     ASSERT_NE(dialog, nullptr) << program.State();
@@ -180,15 +237,27 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     // Found by its caption: a fixed border, title bar, system menu and close box; no minimize or
     // maximize; the client area and each control where the layout puts them
     // at this resolution.
-    // Where the window system puts any new window, as it does one made here:
-    // not centred.
-    HWND anyWindow = CreateWindowExW(0, L"STATIC", L"", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 99, 99,
-                                     nullptr, nullptr, nullptr, nullptr);
+    // Where the window system puts any new window: not centred. Under Wine on
+    // a display with no window manager that is where it puts one made here;
+    // Windows moves each new one on from the last.
     RECT rect, expected;
     GetWindowRect(dialog, &rect);
-    GetWindowRect(anyWindow, &expected);
-    DestroyWindow(anyWindow);
-    EXPECT_EQ(std::pair(rect.left, rect.top), std::pair(expected.left, expected.top));
+    if (OnWine()) {
+        HWND anyWindow = CreateWindowExW(0, L"STATIC", L"", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 99,
+                                         99, nullptr, nullptr, nullptr, nullptr);
+        GetWindowRect(anyWindow, &expected);
+        DestroyWindow(anyWindow);
+        EXPECT_EQ(std::pair(rect.left, rect.top), std::pair(expected.left, expected.top));
+    } else {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& work = monitor.rcWork;
+        EXPECT_NE(std::pair(rect.left, rect.top),
+                  std::pair((work.left + work.right - (rect.right - rect.left)) / 2,
+                            (work.top + work.bottom - (rect.bottom - rect.top)) / 2))
+            << "the dialog is centred";
+    }
     const LONG frame =
         WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP;
     EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & frame, WS_CAPTION | WS_SYSMENU);
@@ -227,6 +296,7 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
 
     // Label1 is dark blue; Label2 is in the system's text colour, black, which
     // antialiasing draws in greys; the title bar shows the program's navy icon.
+    BringToTop(dialog);
     HWND label1 = GetDlgItem(dialog, kLabel1Id), label2 = GetDlgItem(dialog, kLabel2Id);
     auto ink = [](COLORREF pixel) { return pixel != GetSysColor(COLOR_BTNFACE); };
     EXPECT_TRUE(WaitUntil([&] { return PixelsIn(label1, Is(RGB(0, 0, 192))) > 50; }))
@@ -236,21 +306,19 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     EXPECT_GT(PixelsIn(dialog, Is(RGB(0, 0, 127))), 10) << "no navy icon";
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144));
+INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144, 0));
 
 TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // Windows' "High Contrast Black": faces black, their text white; here the
     // windows' text yellow, to tell it from the buttons', which the labels
-    // take. Programs started from now on take it from the registry.
-    for (const auto& [name, colour] : {std::pair(L"ButtonFace", L"0 0 0"),
-                                       {L"ButtonText", L"255 255 255"},
-                                       {L"WindowText", L"255 255 0"}}) {
-        coloursBefore_.emplace_back(name, Colour(name));
-        SetColour(name, colour);
-    }
+    // take. Programs started from now on take it from the session.
+    SetColour(COLOR_BTNFACE, RGB(0, 0, 0));
+    SetColour(COLOR_BTNTEXT, RGB(255, 255, 255));
+    SetColour(COLOR_WINDOWTEXT, RGB(255, 255, 0));
     Program program(Install());
     HWND dialog = program.WaitForDialog();
     ASSERT_NE(dialog, nullptr) << program.State();
+    BringToTop(dialog);
     // On the black face, white text, which antialiasing draws in greys: the
     // buttons' text colour, not the windows' yellow.
     for (int id : {kLabel1Id, kLabel2Id}) {
@@ -268,6 +336,17 @@ TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
 // What the user does besides pressing keys, each a step of its own.
 enum Step : UINT { kAwayAndBack = 0x100, kClickOk, kClickCancel, kCloseBox };
 
+// Makes `window` the active one, as a user's click would. Windows lets a
+// process do that only while it shares the input of the one in front, which
+// this one joins for the moment.
+void Activate(HWND window) {
+    const DWORD front = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    const bool joined =
+        front && front != GetCurrentThreadId() && AttachThreadInput(GetCurrentThreadId(), front, TRUE);
+    SetForegroundWindow(window);
+    if (joined) AttachThreadInput(GetCurrentThreadId(), front, FALSE);
+}
+
 // Makes sure the dialog is active, then makes a window of this process the
 // active one, then the dialog again, as a user switching to another program
 // and back would. Each switch is asked for until it holds: the program's own
@@ -281,7 +360,7 @@ void SwitchAwayAndBack(HWND dialog) {
         EXPECT_TRUE(WaitUntil([&] {
             MSG message;
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-            if (GetForegroundWindow() != window) SetForegroundWindow(window);
+            if (GetForegroundWindow() != window) Activate(window);
             return GetForegroundWindow() == window;
         })) << "window "
             << window << " did not become active";
@@ -351,6 +430,120 @@ TEST_F(ProgramRun, EveryWayOut_EndsAsDesigned) {
             EXPECT_EQ(read(L"Other", L"Key"), L"2") << "another section lost";
         }
     }
+}
+
+// --- What only a real Windows can answer ------------------------------------
+
+TEST_F(ProgramRun, AssistiveTechnologyKnowsTheDialogAsADialog) {
+    if (OnWine())
+        GTEST_SKIP()
+            << "Wine's oleacc answers ROLE_SYSTEM_CLIENT for every window: what a screen reader is "
+               "told shows on a real Windows alone";
+    Program program(Install());
+    HWND dialog = program.WaitForDialog();
+    ASSERT_NE(dialog, nullptr) << program.State();
+    // What a screen reader asks, through oleacc, which every Windows has.
+    HMODULE oleacc = LoadLibraryW(SystemLibraryPath(L"oleacc.dll").c_str());
+    ASSERT_NE(oleacc, nullptr) << SystemError(GetLastError());
+    using AccessibleObjectFunction = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    const auto accessibleObjectFromWindow = reinterpret_cast<AccessibleObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(oleacc, "AccessibleObjectFromWindow")));
+    ASSERT_NE(accessibleObjectFromWindow, nullptr);
+    ComApartment apartment;
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(accessibleObjectFromWindow(dialog, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&accessible)),
+              S_OK);
+    VARIANT self{}, role{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    EXPECT_EQ(accessible->get_accRole(self, &role), S_OK);
+    accessible->Release();
+    EXPECT_EQ(role.vt, VT_I4);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_DIALOG) << "the role a screen reader is told";
+}
+
+TEST_F(ProgramRun, HighContrastOn_Label1TakesTheSchemesTextColour) {
+    if (OnWine())
+        GTEST_SKIP()
+            << "Wine cannot switch high contrast on, and reports it always off: the setting itself "
+               "is tested on a real Windows alone (Label1's answer to it, in-process, everywhere)";
+    const wchar_t* asked = _wgetenv(L"QUILLANE_KIT_HIGH_CONTRAST");
+    if (!asked || std::wstring(asked) != L"1")
+        GTEST_SKIP()
+            << "high contrast is switched on only when asked for: run RUN-TESTS.cmd /highcontrast";
+    // As the user left it, flags and scheme, to be put back in full.
+    HIGHCONTRASTW before{};
+    before.cbSize = sizeof(before);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(before), &before, 0));
+    const std::wstring scheme = before.lpszDefaultScheme ? before.lpszDefaultScheme : L"";
+    HIGHCONTRASTW on = before;
+    on.dwFlags |= HCF_HIGHCONTRASTON;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(on), &on, SPIF_SENDCHANGE))
+        << SystemError(GetLastError());
+    HIGHCONTRASTW now{};
+    now.cbSize = sizeof(now);
+    EXPECT_TRUE(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(now), &now, 0) &&
+                (now.dwFlags & HCF_HIGHCONTRASTON))
+        << "Windows does not say that high contrast is on";
+    {
+        Program program(Install());
+        HWND dialog = program.WaitForDialog();
+        EXPECT_NE(dialog, nullptr) << program.State();
+        if (dialog) {
+            BringToTop(dialog);
+            HWND label1 = GetDlgItem(dialog, kLabel1Id);
+            const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+            EXPECT_TRUE(WaitUntil([&] {
+                RECT rect;
+                GetWindowRect(label1, &rect);
+                const std::vector<COLORREF> pixels = CaptureScreen(rect);
+                return std::count(pixels.begin(), pixels.end(), text) > 10;
+            })) << "Label1 is not in the scheme's text colour";
+            RECT rect;
+            GetWindowRect(label1, &rect);
+            const std::vector<COLORREF> pixels = CaptureScreen(rect);
+            EXPECT_EQ(std::count(pixels.begin(), pixels.end(), RGB(0, 0, 192)), 0)
+                << "Label1 kept its blue";
+        }
+    }
+    std::wstring schemeBack = scheme;
+    before.lpszDefaultScheme = schemeBack.empty() ? nullptr : schemeBack.data();
+    EXPECT_TRUE(SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(before), &before, SPIF_SENDCHANGE))
+        << "high contrast not put back: " << SystemError(GetLastError());
+}
+
+TEST_F(ProgramRun, WindowsAcceptsTheProgramsSignature) {
+    if (OnWine())
+        GTEST_SKIP() << "Wine does not check Authenticode signatures: it accepts one from any authority";
+    const fs::path program = BinFolder() / L"QuillaneConfig.exe";
+    ASSERT_TRUE(fs::exists(program));
+    // WinVerifyTrust, as Windows asks it of a program it is about to run,
+    // without asking the user and without going online for revocation lists.
+    HMODULE wintrust = LoadLibraryW(SystemLibraryPath(L"wintrust.dll").c_str());
+    ASSERT_NE(wintrust, nullptr) << SystemError(GetLastError());
+    using WinVerifyTrustFunction = LONG(WINAPI*)(HWND, GUID*, void*);
+    const auto winVerifyTrust = reinterpret_cast<WinVerifyTrustFunction>(
+        reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
+    ASSERT_NE(winVerifyTrust, nullptr);
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = program.c_str();
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG verdict = winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    if (verdict == TRUST_E_NOSIGNATURE)
+        GTEST_SKIP() << "the release is not signed: Windows finds no signature in QuillaneConfig.exe";
+    EXPECT_EQ(verdict, ERROR_SUCCESS)
+        << "Windows rejects the program's signature: " << SystemError(static_cast<DWORD>(verdict));
 }
 
 }  // namespace

@@ -100,28 +100,48 @@ inline fs::path FromAnsi(const std::string& text) {
 // The folder holding the test executable, the program and the stand-ins.
 inline fs::path BinFolder() { return fs::path(GetModulePath(nullptr).c_str()).parent_path(); }
 
+// Deletes a folder and all it holds, through the extended form of its path
+// ("\\?\C:\..."), which reaches past MAX_PATH characters where this C
+// runtime's own calls do not.
+inline void DeleteFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteFolder(folder + L"\\" + name);
+            else
+                DeleteFileW((folder + L"\\" + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 // A fresh folder in the temporary folder, deleted with all it holds when the
-// object goes. Folders past MAX_PATH characters stay: this C runtime cannot
-// reach them, and the test script empties the temporary folder before each run.
+// object goes.
 struct ScratchFolder {
     explicit ScratchFolder(const std::wstring& name)
         : path(fs::temp_directory_path() /
                (L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name)) {
         fs::create_directories(path);
     }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
+    ~ScratchFolder() { DeleteFolder(L"\\\\?\\" + path.native()); }
     const fs::path path;
 };
 
-// Removes the add-in's class registration, so that a test starts unregistered.
+// Removes the add-in's class registration, so that a test starts unregistered:
+// the machine's and the user's, which Windows merges into HKEY_CLASSES_ROOT
+// (Wine reads the machine's alone).
 inline void UnregisterAddInClass() {
-    const LONG result =
-        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
-    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-        throw std::runtime_error("cannot unregister");
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const LONG result = DeleteRegistryTree(
+            root, L"Software\\Classes\\CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
+        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+            throw std::runtime_error("cannot unregister");
+    }
 }
 
 // The setup toolkit stand-in's log, kept in `folder` while the object lives:
@@ -144,6 +164,26 @@ struct SelfRegisterLog {
     }
     const fs::path file;
 };
+
+// Whether this is Wine rather than Windows. Some steps are Wine's alone (its
+// settings in the registry), some checks only a real Windows can answer.
+inline bool OnWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Whether the system's ANSI code page holds every character of `text`, with
+// no best-fit look-alike.
+inline bool AnsiCodePageHolds(const std::wstring& text) {
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &lost);
+    return !lost;
+}
+
+// Puts a window of the program above all others, without activating it, so
+// that what the screen shows of it is the window itself.
+inline void BringToTop(HWND window) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 // C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
 inline fs::path AddInListPath() {
