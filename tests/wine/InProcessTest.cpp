@@ -89,6 +89,11 @@ BOOL WINAPI ReadSimulatedSetting(UINT action, UINT size, void* value, UINT) {
 }
 
 TEST(Dialog, Label1TakesTheSystemsTextColourWhileHighContrastIsOn) {
+    // The default scheme's face and text, whatever scheme the user chose:
+    // Label1 keeps its blue there while high contrast is off.
+    SessionColours colours;
+    colours.Set(COLOR_BTNFACE, RGB(240, 240, 240));
+    colours.Set(COLOR_BTNTEXT, RGB(0, 0, 0));
     WindowClosingFake fake;
     ConfigDialog dialog(GetModuleHandleW(nullptr), fake, ReadSimulatedSetting);
     ASSERT_TRUE(dialog.Create());

@@ -28,11 +28,7 @@ protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
         Reset();
-        // Each colour as it was.
-        for (const auto& [index, colour] : coloursBefore_) {
-            SetSysColors(1, &index, &colour);
-            EXPECT_EQ(GetSysColor(index), colour) << "colour " << index << " not put back";
-        }
+        EXPECT_EQ(colours_.PutBack(), std::vector<int>{}) << "colours not put back";
     }
     static void Reset() {
         UnregisterAddInClass();
@@ -44,13 +40,6 @@ protected:
     // setting of Wine's: Windows reads it only when the user signs in.
     static void SetLogPixels(DWORD dpi) {
         SetRegistryValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, 4);
-    }
-
-    // One of the session's colours, for every program from now on; this
-    // session's only, as Windows' SetSysColors sets them.
-    void SetColour(int index, COLORREF colour) {
-        coloursBefore_.emplace_back(index, GetSysColor(index));
-        SetSysColors(1, &index, &colour);
     }
 
     // Puts the program and `files` of the bin folder in `folder`, or in a new one.
@@ -115,7 +104,7 @@ protected:
         EXPECT_FALSE(fs::exists(folder / L"uxtheme.dll.loaded")) << "the planted uxtheme.dll was loaded";
     }
 
-    std::vector<std::pair<int, COLORREF>> coloursBefore_;
+    SessionColours colours_;
     ScratchFolder scratch_{L"program"};
     SelfRegisterLog log_{scratch_.path};
     int installs_ = 0;
@@ -230,6 +219,10 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
                      << " % (on Windows XP, its DPI setting), sign out and in, and run the "
                      << "kit again";
     }
+    // The default scheme's face and text, whatever scheme the user chose:
+    // Label1 keeps its blue there.
+    colours_.Set(COLOR_BTNFACE, RGB(240, 240, 240));
+    colours_.Set(COLOR_BTNTEXT, RGB(0, 0, 0));
     Program program(Install());
     HWND dialog = program.WaitForDialog();
     ASSERT_NE(dialog, nullptr) << program.State();
@@ -312,9 +305,9 @@ TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // Windows' "High Contrast Black": faces black, their text white; here the
     // windows' text yellow, to tell it from the buttons', which the labels
     // take. Programs started from now on take it from the session.
-    SetColour(COLOR_BTNFACE, RGB(0, 0, 0));
-    SetColour(COLOR_BTNTEXT, RGB(255, 255, 255));
-    SetColour(COLOR_WINDOWTEXT, RGB(255, 255, 0));
+    colours_.Set(COLOR_BTNFACE, RGB(0, 0, 0));
+    colours_.Set(COLOR_BTNTEXT, RGB(255, 255, 255));
+    colours_.Set(COLOR_WINDOWTEXT, RGB(255, 255, 0));
     Program program(Install());
     HWND dialog = program.WaitForDialog();
     ASSERT_NE(dialog, nullptr) << program.State();

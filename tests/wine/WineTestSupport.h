@@ -185,6 +185,36 @@ inline void BringToTop(HWND window) {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// Colours of the session, set for a test and put back when the object goes:
+// for every program from then on, this session's only, as Windows'
+// SetSysColors sets them.
+class SessionColours {
+public:
+    SessionColours() = default;
+    SessionColours(const SessionColours&) = delete;
+    SessionColours& operator=(const SessionColours&) = delete;
+    ~SessionColours() { PutBack(); }
+
+    void Set(int index, COLORREF colour) {
+        before_.emplace_back(index, GetSysColor(index));
+        SetSysColors(1, &index, &colour);
+    }
+    // Puts each colour back, the first one saved last; gives the indices of
+    // those that are not as they were.
+    std::vector<int> PutBack() {
+        std::vector<int> differing;
+        for (auto saved = before_.rbegin(); saved != before_.rend(); ++saved)
+            SetSysColors(1, &saved->first, &saved->second);
+        for (const auto& [index, colour] : before_)
+            if (GetSysColor(index) != colour) differing.push_back(index);
+        before_.clear();
+        return differing;
+    }
+
+private:
+    std::vector<std::pair<int, COLORREF>> before_;
+};
+
 // C:\windows\VBADDIN.INI, where the profile service puts a bare file name.
 inline fs::path AddInListPath() {
     wchar_t windows[MAX_PATH] = {};
