@@ -97,6 +97,18 @@ foreach(tool demo_driver startup_bench)
     target_compile_options(${tool} PRIVATE ${warnings})
 endforeach()
 
+# The test kit's runner, which a publisher starts on a Windows machine through
+# RUN-TESTS.cmd; built, as the program is, against Windows XP's headers.
+add_executable(kit_runner kit/WindowsKitRunner.cpp kit/WindowsChild.cpp kit/WindowsMachine.cpp
+    kit/WindowsMachineState.cpp)
+target_link_libraries(kit_runner PRIVATE quillane_kit advapi32 user32 gdi32)
+target_link_options(kit_runner PRIVATE -municode)
+target_compile_options(kit_runner PRIVATE ${warnings})
+target_compile_definitions(kit_runner PRIVATE ${xp_api})
+# Everything scripts/kit.sh puts in the kit besides the release.
+add_custom_target(kit_files DEPENDS kit_runner program_tests in_process_tests Quillane vb6stkit vb6stkit_noentry
+    planted_uxtheme local_server_standin)
+
 # What the build produced, checked as files: these need no Wine, and are named
 # for the build they check.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
