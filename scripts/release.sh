@@ -25,32 +25,13 @@ usage() {
   echo "usage: scripts/release.sh [--] [FOLDER]   (FOLDER: dist/ in the project unless named;"
   echo "       it must be new, empty, or hold only an earlier release of QuillaneConfig)"
 }
-while [ $# -gt 0 ]; do
-  case $1 in
-    --help | -h) usage; exit 0 ;;
-    --) shift; break ;;
-    -*) { echo "release.sh: unknown option '$1'"; usage; } >&2; exit 2 ;;
-    *) break ;;
-  esac
-done
-case $# in
-  0) named="" ;;
-  1) named=$1
-     if [ -z "$named" ]; then { echo "release.sh: FOLDER is empty"; usage; } >&2; exit 2; fi ;;
-  *) usage >&2; exit 2 ;;
-esac
 root=$(cd "$(dirname "$0")/.." && pwd)
-python=/usr/bin/python3
-# The folder is decided with Debian's Python, which a fresh host may lack.
-[ -x $python ] || bash "$root/scripts/setup.sh"
+source "$root/scripts/release-folder.sh"
+quillane_read_folder_argument release.sh "$@"
 
 # The folder, decided before anything is built: made if new, and given a
 # staging folder of its own that a failure removes with what it holds.
-prepared=$(mktemp)
-staging="" made=""
-trap 'rm -f "$prepared"; [ -z "$staging" ] || $python "$root/scripts/release_folder.py" abandon "$staging" "$made"' EXIT
-$python "$root/scripts/release_folder.py" prepare release.sh "$named" >"$prepared" || exit 1
-{ IFS= read -r -d '' folder && IFS= read -r -d '' staging && IFS= read -r -d '' made; } <"$prepared"
+quillane_prepare_folder release.sh
 
 bash "$root/scripts/setup.sh"
 # Before anything is built: signing settings that cannot work are an error
@@ -92,10 +73,6 @@ with zipfile.ZipFile(archive, "w") as zip:
         zip.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
 PY
 $python "$root/scripts/release_folder.py" sums "$staging/new/$zip" >"$staging/new/SHA256SUMS"
-status=0
-$python "$root/scripts/release_folder.py" put release.sh "$staging" || status=$?
-# Status 3: the earlier release could not be put back, and is kept in the staging folder.
-[ $status = 0 ] || { [ $status != 3 ] || staging=""; exit 1; }
-staging=""
+quillane_put_folder release.sh
 echo "Release: $folder/$zip"
 cat "$folder/SHA256SUMS"

@@ -59,6 +59,7 @@ rm -rf "$releases"
 bash tests/binaries/check_signing.sh "build/$quillane_preset/bin" "$releases"
 bash tests/binaries/check_release_folder.sh "$releases"
 bash tests/binaries/check_release.sh "$releases/unsigned" build/windows/bin/QuillaneConfig.exe
+bash tests/binaries/check_kit.sh "$releases" "$quillane_route"
 
 python3 scripts/test_share.py
 echo "Every test passed; the Windows tests ran on the $([ "$quillane_route" = win32 ] && echo 32-bit build || echo 64-bit test build)."
