@@ -12,6 +12,7 @@
 #    they were (their bytes and their exported keys);
 #  - killed while its tests run, the next start puts everything back first
 #    and says so, and the machine is then exactly as it was;
+#  - its test programs, started by hand, refuse and change nothing;
 #  - a kit whose release zip was changed by one byte refuses to run, in one
 #    line, and changes nothing.
 # Elsewhere it says in one line that the kit was not run. Run inside the test
@@ -137,6 +138,15 @@ run kit
 [ "$status" = 0 ] || fail "the run after the killed one ended with status $status: $(tail -n 30 ran)"
 grep -q '^An earlier run ended before it put everything back' ran || fail "the next run did not say it put back what the killed one changed: $(head -n 30 ran)"
 same "after a run was killed and the next one ran"
+
+# A test program started by hand, with no journal of the runner's.
+for program in program_tests in_process_tests; do
+  status=0
+  wine "C:\\kit\\tests\\$program.exe" >ran 2>&1 || status=$?
+  [ "$status" = 2 ] || fail "$program started by hand ran: status $status: $(tail -n 5 ran)"
+  grep -q 'refuses to run' ran || fail "$program started by hand did not say it refuses: $(cat ran)"
+done
+same "after the test programs were started by hand"
 
 # A release zip changed by one byte.
 cp -r "$kitfolder" "$WINEPREFIX/drive_c/altered"
