@@ -72,7 +72,7 @@ target_compile_definitions(program_driver INTERFACE ${win7_api})
 target_link_libraries(program_driver INTERFACE gdi32 user32)
 
 add_library(wine_test_support INTERFACE)
-target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform quillane_kit advapi32 uuid)
+target_link_libraries(wine_test_support INTERFACE program_driver quillane_platform quillane_kit_windows advapi32 uuid)
 
 # The whole program, driven from outside.
 add_executable(program_tests tests/wine/ProgramTest.cpp tests/wine/TestMain.cpp)
@@ -87,6 +87,10 @@ target_link_libraries(in_process_tests PRIVATE quillane_dialog wine_test_support
 target_compile_options(in_process_tests PRIVATE ${warnings})
 add_dependencies(in_process_tests quillane_icon Quillane vb6stkit local_server_standin)
 
+# The session's colours, for the kit's check to compare.
+add_executable(session_colours tests/wine/SessionColours.cpp)
+target_compile_options(session_colours PRIVATE ${warnings})
+
 # Tools for the run and benchmark scripts; the benchmark's yardsticks come
 # with the program.
 add_executable(demo_driver tools/DemoDriver.cpp)
@@ -98,10 +102,14 @@ foreach(tool demo_driver startup_bench)
 endforeach()
 
 # The test kit's runner, which a publisher starts on a Windows machine through
-# RUN-TESTS.cmd; built, as the program is, against Windows XP's headers.
-add_executable(kit_runner kit/WindowsKitRunner.cpp kit/WindowsChild.cpp kit/WindowsMachine.cpp
-    kit/WindowsMachineState.cpp)
-target_link_libraries(kit_runner PRIVATE quillane_kit advapi32 user32 gdi32)
+# RUN-TESTS.cmd; built, as the program is, against Windows XP's headers. What
+# it saves and puts back serves the tests too.
+add_library(quillane_kit_windows STATIC kit/WindowsChild.cpp kit/WindowsMachine.cpp kit/WindowsMachineState.cpp)
+target_link_libraries(quillane_kit_windows PUBLIC quillane_kit advapi32 user32 gdi32)
+target_compile_options(quillane_kit_windows PRIVATE ${warnings})
+target_compile_definitions(quillane_kit_windows PRIVATE ${xp_api})
+add_executable(kit_runner kit/WindowsKitRunner.cpp)
+target_link_libraries(kit_runner PRIVATE quillane_kit_windows quillane_platform)
 target_link_options(kit_runner PRIVATE -municode)
 target_compile_options(kit_runner PRIVATE ${warnings})
 target_compile_definitions(kit_runner PRIVATE ${xp_api})

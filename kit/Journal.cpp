@@ -124,8 +124,11 @@ void WriteValue(std::ostringstream& out, const char* kind, const std::string& wh
 std::string WriteJournal(const Journal& journal) {
     std::ostringstream out;
     out << kFirstLine << '\n' << "run " << Escaped(journal.run) << '\n';
+    out << "machine " << Escaped(journal.machine) << '\n';
     for (const SavedFile& file : journal.files) {
-        out << "file " << Escaped(file.path) << (file.bytes ? " present " + Hex(*file.bytes) : " absent")
+        out << "file " << Escaped(file.path)
+            << (file.bytes ? " present " + NumberText(file.attributes) + " " + Hex(*file.bytes)
+                           : " absent")
             << '\n';
     }
     for (const SavedKey& key : journal.keys) {
@@ -147,7 +150,8 @@ std::string WriteJournal(const Journal& journal) {
     if (journal.highContrast)
         out << "highcontrast " << NumberText(journal.highContrast->flags) << ' '
             << Escaped(journal.highContrast->scheme) << '\n';
-    for (const std::string& drive : journal.drives) out << "drive " << Escaped(drive) << '\n';
+    for (const SavedDrive& drive : journal.drives)
+        out << "drive " << Escaped(drive.letter) << ' ' << Escaped(drive.target) << '\n';
     out << kLastLine << '\n';
     return out.str();
 }
@@ -168,11 +172,14 @@ Journal ReadJournal(const std::string& text) {
         if (kind == "run") {
             line.Expect(2);
             journal.run = line.Text(1);
+        } else if (kind == "machine") {
+            line.Expect(2);
+            journal.machine = line.Text(1);
         } else if (kind == "file") {
             const bool present = line.Present(2);
-            line.Expect(present ? 4 : 3);
-            journal.files.push_back(
-                {line.Text(1), present ? std::optional(line.Bytes(3)) : std::nullopt});
+            line.Expect(present ? 5 : 3);
+            journal.files.push_back({line.Text(1), present ? std::optional(line.Bytes(4)) : std::nullopt,
+                                     present ? line.Number(3) : 0});
         } else if (kind == "key") {
             line.Expect(3);
             journal.keys.push_back({line.Text(1), line.Present(2), {}, {}});
@@ -200,8 +207,8 @@ Journal ReadJournal(const std::string& text) {
             if (journal.highContrast) line.Fail("the high-contrast setting is saved twice");
             journal.highContrast = SavedHighContrast{line.Number(1), line.Text(2)};
         } else if (kind == "drive") {
-            line.Expect(2);
-            journal.drives.push_back(line.Text(1));
+            line.Expect(3);
+            journal.drives.push_back({line.Text(1), line.Text(2)});
         } else if (kind == kLastLine) {
             line.Expect(1);
             whole = true;

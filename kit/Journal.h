@@ -12,11 +12,15 @@
 
 namespace quillane::kit {
 
-// A file, with its bytes, or its absence.
+// A file, with its bytes and attributes (hidden, read-only, ...), or its
+// absence.
 struct SavedFile {
     std::string path;
     std::optional<std::vector<std::uint8_t>> bytes;
-    bool operator==(const SavedFile& other) const { return path == other.path && bytes == other.bytes; }
+    std::uint32_t attributes = 0;
+    bool operator==(const SavedFile& other) const {
+        return path == other.path && bytes == other.bytes && attributes == other.attributes;
+    }
 };
 
 // A registry value: under a saved key, `key` is the path below that key ("" for
@@ -71,19 +75,30 @@ struct SavedHighContrast {
     }
 };
 
+// A drive letter defined for the tests ("Q:"), and the folder it names.
+struct SavedDrive {
+    std::string letter;
+    std::string target;
+    bool operator==(const SavedDrive& other) const {
+        return letter == other.letter && target == other.target;
+    }
+};
+
 struct Journal {
     // Names this run, so that only its own test programs find it.
     std::string run;
+    // The machine, user and Windows it was saved from, which alone it may be
+    // put back on.
+    std::string machine;
     std::vector<SavedFile> files;
     std::vector<SavedKey> keys;
     std::vector<SavedSetting> settings;
     std::vector<SavedColour> colours;
     std::optional<SavedHighContrast> highContrast;
-    // Drive letters defined for the tests ("Q:"), to be removed.
-    std::vector<std::string> drives;
+    std::vector<SavedDrive> drives;
     bool operator==(const Journal& other) const {
-        return run == other.run && files == other.files && keys == other.keys &&
-               settings == other.settings && colours == other.colours &&
+        return run == other.run && machine == other.machine && files == other.files &&
+               keys == other.keys && settings == other.settings && colours == other.colours &&
                highContrast == other.highContrast && drives == other.drives;
     }
 };

@@ -22,6 +22,7 @@
 #include "kit/WindowsKitText.h"
 #include "kit/WindowsMachine.h"
 #include "kit/WindowsMachineState.h"
+#include "platform/WindowsModulePath.h"
 
 #include <windows.h>
 
@@ -32,7 +33,9 @@ namespace quillane::kit {
 namespace {
 
 constexpr wchar_t kAddInClass[] = L"Software\\Classes\\CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}";
-constexpr int kTestColours[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+// Every colour of the session, COLOR_SCROLLBAR to COLOR_MENUBAR: whichever the
+// tests set, it is put back.
+constexpr int kColourCount = 31;
 constexpr std::chrono::seconds kTimeLimit{300};
 constexpr const wchar_t* kTestPrograms[] = {L"program_tests.exe", L"in_process_tests.exe"};
 
@@ -55,20 +58,11 @@ const WineSetting kWineSettings[] = {
 // journal on the disk still says what to put back.
 LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) {
     std::fputs("The kit's runner failed; run RUN-TESTS.cmd again to put back what it saved.\n", stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
+    TerminateProcess(GetCurrentProcess(), 1);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring WindowsFolder() {
     wchar_t folder[MAX_PATH] = {};
@@ -133,7 +127,7 @@ Journal WhatTheTestsChange(const Machine& machine, bool highContrast) {
             {Utf8(localAppData + L"\\VirtualStore\\Windows\\VBADDIN.INI"), std::nullopt});
     plan.keys.push_back({"HKLM\\" + Utf8(kAddInClass), false, {}, {}});
     plan.keys.push_back({"HKCU\\" + Utf8(kAddInClass), false, {}, {}});
-    for (const int index : kTestColours) plan.colours.push_back({index, 0});
+    for (int index = 0; index < kColourCount; ++index) plan.colours.push_back({index, 0});
     if (highContrast) plan.highContrast = SavedHighContrast{};
     if (!machine.wine.empty()) {
         for (const WineSetting& setting : kWineSettings)
@@ -148,6 +142,7 @@ Journal WhatTheTestsChange(const Machine& machine, bool highContrast) {
 Journal ReadNow(const Journal& plan) {
     Journal now;
     now.run = plan.run;
+    now.machine = plan.machine;
     for (const SavedFile& file : plan.files) now.files.push_back(ReadFileState(file.path));
     for (const SavedKey& key : plan.keys) now.keys.push_back(ReadKeyState(key.path));
     for (const SavedSetting& setting : plan.settings)
@@ -160,9 +155,12 @@ Journal ReadNow(const Journal& plan) {
     return now;
 }
 
-bool DriveDefined(const std::string& drive) {
-    wchar_t target[1024];
-    return QueryDosDeviceW(Wide(drive).c_str(), target, 1024) != 0;
+// Whether the drive letter names the folder the kit defined it for.
+bool DriveNames(const SavedDrive& drive) {
+    wchar_t target[1024] = {};
+    if (!QueryDosDeviceW(Wide(drive.letter).c_str(), target, 1024)) return false;
+    const std::wstring named = target;
+    return named == Wide(drive.target) || named == L"\\??\\" + Wide(drive.target);
 }
 
 // Puts back each item of the journal and reads it again: a line per item.
@@ -180,10 +178,13 @@ bool PutBackAll(const Journal& journal, Report& report) {
             all = false;
         }
     };
-    for (const std::string& drive : journal.drives) {
-        item("the drive " + drive + " defined for the tests", [&] {
-            DefineDosDeviceW(DDD_REMOVE_DEFINITION, Wide(drive).c_str(), nullptr);
-            return !DriveDefined(drive);
+    // A letter that names something else now, after a restart, is left alone.
+    for (const SavedDrive& drive : journal.drives) {
+        item("the drive " + drive.letter + " defined for the tests", [&] {
+            if (DriveNames(drive))
+                DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE,
+                                 Wide(drive.letter).c_str(), Wide(drive.target).c_str());
+            return !DriveNames(drive);
         });
     }
     for (const SavedFile& file : journal.files) {
@@ -278,6 +279,12 @@ std::vector<TestResult> ResultsOf(const std::wstring& program, const ChildEnd& e
 
 int Run(int argc, wchar_t** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    // The display as it is, not as Windows scales it for programs that do not
+    // say they know its resolution (Vista and later have the call).
+    using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
+    if (const auto setAware = reinterpret_cast<SetProcessDpiAwareFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
+        setAware();
     SetUnhandledExceptionFilter(EndQuietly);
     bool highContrast = false;
     for (int i = 1; i < argc; ++i) {
@@ -293,7 +300,7 @@ int Run(int argc, wchar_t** argv) {
             return 2;
         }
     }
-    const std::wstring tests = FolderOf(ModulePath());
+    const std::wstring tests = FolderOf(GetModulePath(nullptr).c_str());
     const std::wstring kit = FolderOf(tests);
     const std::wstring details = kit + L"\\report-details";
     const std::wstring journalPath = kit + L"\\journal.txt";
@@ -315,6 +322,10 @@ int Run(int argc, wchar_t** argv) {
         return refuse(
             "on Windows Vista and later it runs only as administrator: right-click RUN-TESTS.cmd and "
             "choose \"Run as administrator\", or run it from a command prompt started that way");
+    if (!machine.administrator)
+        return refuse(
+            "on Windows XP it runs only from an administrator's account: the tests write to the "
+            "Windows folder and to the machine's class registrations");
 
     Journal journal;
     try {
@@ -322,6 +333,13 @@ int Run(int argc, wchar_t** argv) {
         if (earlier.bytes) {
             report("An earlier run ended before it put everything back; putting it back now:");
             const Journal died = ReadJournal(std::string(earlier.bytes->begin(), earlier.bytes->end()));
+            if (died.machine != machine.identity)
+                return refuse(Utf8(journalPath) +
+                              " was written on another machine, by another user or for "
+                              "another Windows (" +
+                              died.machine +
+                              "), and is not put back here: run the kit "
+                              "where it was written, or, if that machine is gone, delete the file");
             if (!PutBackAll(died, report))
                 return refuse("what an earlier run changed could not all be put back; " +
                               Utf8(journalPath) + " says what it was");
@@ -342,6 +360,7 @@ int Run(int argc, wchar_t** argv) {
 
         journal = WhatTheTestsChange(machine, highContrast);
         journal.run = NewRun();
+        journal.machine = machine.identity;
         // A drive letter for the tests that run the program from a drive's
         // root: the first free one from Z: down, on Windows; Wine cannot run a
         // program from a drive defined this way.
@@ -349,7 +368,8 @@ int Run(int argc, wchar_t** argv) {
         for (wchar_t letter = L'Z'; machine.wine.empty() && letter > L'D' && journal.drives.empty();
              --letter)
             if (!(used & (1u << (letter - L'A'))))
-                journal.drives.push_back(Utf8(std::wstring{letter, L':'}));
+                journal.drives.push_back(
+                    {Utf8(std::wstring{letter, L':'}), Utf8(details + L"\\drive-root")});
         journal = ReadNow(journal);
     } catch (const KitFailure& failure) {
         return refuse(failure.what());
@@ -379,11 +399,11 @@ int Run(int argc, wchar_t** argv) {
             if (!machine.wine.empty())
                 PutBack(SavedSetting{setting.key, setting.name,
                                      SavedValue{"", "", setting.type, setting.data}});
-        for (const std::string& drive : journal.drives) {
-            driveRoot = details + L"\\drive-root";
+        for (const SavedDrive& drive : journal.drives) {
+            driveRoot = Wide(drive.target);
             CreateDirectoryW(driveRoot.c_str(), nullptr);
-            if (DefineDosDeviceW(0, Wide(drive).c_str(), driveRoot.c_str()))
-                SetEnvironmentVariableW(L"QUILLANE_TEST_SPARE_DRIVE", Wide(drive).c_str());
+            if (DefineDosDeviceW(0, Wide(drive.letter).c_str(), driveRoot.c_str()))
+                SetEnvironmentVariableW(L"QUILLANE_TEST_SPARE_DRIVE", Wide(drive.letter).c_str());
         }
     } catch (const KitFailure& failure) {
         results.push_back({"(setting up)", Outcome::Failed, failure.what()});

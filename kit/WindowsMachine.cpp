@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 namespace quillane::kit {
 namespace {
 
@@ -70,6 +72,28 @@ void ReadElevation(Machine& machine) {
 
 std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
 
+std::string Identity() {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &size);
+    std::string user = "unknown-user";
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        std::uint8_t buffer[512];
+        DWORD length = 0;
+        wchar_t* sid = nullptr;
+        if (GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+            user = Utf8(sid);
+            LocalFree(sid);
+        }
+        CloseHandle(token);
+    }
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return Utf8(computer) + " " + user + " " + Utf8(windows);
+}
+
 }  // namespace
 
 Machine ReadMachine() {
@@ -94,6 +118,7 @@ Machine ReadMachine() {
         SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(highContrast), &highContrast, 0) &&
         (highContrast.dwFlags & HCF_HIGHCONTRASTON);
     machine.codePage = GetACP();
+    machine.identity = Identity();
     return machine;
 }
 

@@ -18,6 +18,9 @@ struct Machine {
     int width = 0, height = 0, dpi = 0;
     bool highContrast = false;
     unsigned codePage = 0;
+    // The computer's name, the user's SID and the Windows folder: a journal
+    // is put back only where these are its own.
+    std::string identity;
 
     bool VistaOrLater() const { return major >= 6; }
 };

@@ -127,6 +127,31 @@ void WriteValue(HKEY root, const std::wstring& path, const SavedValue& value) {
 
 }  // namespace
 
+SavedFile ReadFileState(const std::string& path);
+
+namespace {
+
+// The file's state, or, where a folder stands in its place, one that equals no
+// saved file's.
+SavedFile ReadFileStateOrFolder(const std::string& path) {
+    try {
+        return ReadFileState(path);
+    } catch (const KitFailure&) {
+        return {path, std::nullopt, ~0u};
+    }
+}
+
+}  // namespace
+
+LONG DeleteRegistryTree(HKEY root, const std::wstring& path) {
+    try {
+        DeleteTree(root, path);
+        return ERROR_SUCCESS;
+    } catch (const KitFailure&) {
+        return ERROR_ACCESS_DENIED;
+    }
+}
+
 SavedFile ReadFileState(const std::string& path) {
     const std::wstring wide = Wide(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -136,6 +161,8 @@ SavedFile ReadFileState(const std::string& path) {
         Fail("cannot look at " + path, error);
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw KitFailure(path + " is a folder, not a file");
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + path, GetLastError());
@@ -152,16 +179,20 @@ SavedFile ReadFileState(const std::string& path) {
         bytes.insert(bytes.end(), block, block + read);
     }
     CloseHandle(file);
-    return {path, bytes};
+    return {path, bytes, attributes & kKept};
 }
 
 void PutBack(const SavedFile& saved) {
+    if (ReadFileStateOrFolder(saved.path) == saved) return;
     const std::wstring path = Wide(saved.path);
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    // The tests make a folder in the file's place, to make writing it fail.
+    // The tests make a folder in the file's place, to make writing it fail;
+    // a read-only, hidden or system file is written once it is plain.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !RemoveDirectoryW(path.c_str()))
         Fail("cannot remove the folder " + saved.path, GetLastError());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!saved.bytes) {
         if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
             GetLastError() != ERROR_PATH_NOT_FOUND)
@@ -178,6 +209,8 @@ void PutBack(const SavedFile& saved) {
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!whole) Fail("cannot write " + saved.path, error);
+    if (saved.attributes && !SetFileAttributesW(path.c_str(), saved.attributes))
+        Fail("cannot give " + saved.path + " its attributes back", GetLastError());
 }
 
 SavedKey ReadKeyState(const std::string& path) {
@@ -191,6 +224,8 @@ SavedKey ReadKeyState(const std::string& path) {
 }
 
 void PutBack(const SavedKey& saved) {
+    // A key the tests left as it was keeps all it has, its permissions too.
+    if (ReadKeyState(saved.path) == saved) return;
     const auto [root, below] = Split(saved.path);
     DeleteTree(root, below);
     if (!saved.exists) return;
@@ -240,14 +275,16 @@ std::vector<SavedColour> ReadColours(const std::vector<int>& indices) {
 }
 
 void PutBack(const std::vector<SavedColour>& colours) {
+    // Only those that differ: each change repaints every window.
     std::vector<INT> indices;
     std::vector<COLORREF> values;
     for (const SavedColour& colour : colours) {
+        if (GetSysColor(colour.index) == colour.rgb) continue;
         indices.push_back(colour.index);
         values.push_back(colour.rgb);
     }
-    if (!colours.empty() &&
-        !SetSysColors(static_cast<int>(colours.size()), indices.data(), values.data()))
+    if (!indices.empty() &&
+        !SetSysColors(static_cast<int>(indices.size()), indices.data(), values.data()))
         Fail("cannot set the colours back", GetLastError());
 }
 

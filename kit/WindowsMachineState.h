@@ -8,6 +8,8 @@
 
 #include "kit/Journal.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -35,5 +37,10 @@ void PutBack(const std::vector<SavedColour>& colours);
 
 SavedHighContrast ReadHighContrast();
 void PutBack(const SavedHighContrast& highContrast);
+
+// Removes key `path` under `root` and every key below it, as Windows XP's
+// RegDeleteKeyW removes only keys without subkeys; ERROR_SUCCESS also when it
+// was not there.
+LONG DeleteRegistryTree(HKEY root, const std::wstring& path);
 
 }  // namespace quillane::kit

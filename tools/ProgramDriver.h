@@ -6,6 +6,8 @@
 // time. Used by the program tests, the demo behind scripts/run.sh and the
 // start-up benchmark.
 
+#include "kit/WindowsKitText.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -26,18 +28,8 @@ using namespace std::chrono_literals;
 // The caption of the program's dialog, as the user sees it.
 inline constexpr wchar_t kDialogCaption[] = L"Quillane Configuration";
 
-inline std::string ToUtf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
-
-// The system's error code `error`, and what Windows says it means.
-inline std::string SystemError(DWORD error) {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                   sizeof(text), nullptr);
-    std::string said = text;
-    while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
-        said.pop_back();
-    return "error " + std::to_string(error) + (said.empty() ? "" : " (" + said + ")");
-}
+using kit::SystemError;
+inline std::string ToUtf8(const std::wstring& text) { return kit::Utf8(text); }
 
 inline std::wstring WindowText(HWND window) {
     wchar_t text[512] = {};

@@ -14,11 +14,13 @@ namespace {
 Journal EveryKind() {
     Journal journal;
     journal.run = "5f3a9c0e11d2";
+    journal.machine = "TESTBOX S-1-5-21-1004336348-1177238915-682003330-500 C:\\WINDOWS";
     journal.files = {
-        {"C:\\WINDOWS\\VBADDIN.INI", std::vector<std::uint8_t>{'[', 'A', ']', '\r', '\n', 0, 0xFF, '%'}},
+        {"C:\\WINDOWS\\VBADDIN.INI", std::vector<std::uint8_t>{'[', 'A', ']', '\r', '\n', 0, 0xFF, '%'},
+         0x23},
         {"C:\\Users\\J\xC3\xB6rg M\xC3\xBCller\\AppData\\Local\\VirtualStore\\Windows\\VBADDIN.INI",
          std::nullopt},
-        {"C:\\empty file", std::vector<std::uint8_t>{}},
+        {"C:\\empty file", std::vector<std::uint8_t>{}, 0x80},
     };
     journal.keys = {
         {"HKLM\\Software\\Classes\\CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}",
@@ -36,7 +38,7 @@ Journal EveryKind() {
     };
     journal.colours = {{15, 0xF0F0F0}, {18, 0}, {8, 0xFFFFFF}};
     journal.highContrast = SavedHighContrast{0x7E, "High Contrast Black"};
-    journal.drives = {"Q:"};
+    journal.drives = {{"Q:", "C:\\kit\\report-details\\drive-root"}};
     return journal;
 }
 
@@ -71,7 +73,7 @@ TEST(KitJournal, AJournalThatIsNotWholeIsRefused) {
         {"no first line", "run x\nend\n"},
         {"another first line", "QuillaneConfig test kit journal 2\nend\n"},
         {"an unknown kind", "QuillaneConfig test kit journal 1\nprinter x\nend\n"},
-        {"a word too few", "QuillaneConfig test kit journal 1\nfile C:\\x present\nend\n"},
+        {"a word too few", "QuillaneConfig test kit journal 1\nfile C:\\x present 20\nend\n"},
         {"a word too many", "QuillaneConfig test kit journal 1\nfile C:\\x absent 00\nend\n"},
         {"neither present nor absent", "QuillaneConfig test kit journal 1\nkey HKLM\\x gone\nend\n"},
         {"a value before its key", "QuillaneConfig test kit journal 1\nvalue HKLM\\x % % 1 00\nend\n"},
@@ -82,11 +84,12 @@ TEST(KitJournal, AJournalThatIsNotWholeIsRefused) {
         {"an odd count of hex digits",
          "QuillaneConfig test kit journal 1\nfile C:\\x present 0a0\nend\n"},
         {"an upper-case hex digit", "QuillaneConfig test kit journal 1\ncolour F 0\nend\n"},
-        {"an escape cut short", "QuillaneConfig test kit journal 1\ndrive Q%3\nend\n"},
+        {"an escape cut short", "QuillaneConfig test kit journal 1\ndrive Q%3 C:\\x\nend\n"},
+        {"a drive without its folder", "QuillaneConfig test kit journal 1\ndrive Q:\nend\n"},
         {"a number past 32 bits", "QuillaneConfig test kit journal 1\ncolour 100000000 0\nend\n"},
         {"high contrast twice",
          "QuillaneConfig test kit journal 1\nhighcontrast 1 %\nhighcontrast 1 %\nend\n"},
-        {"a line after the last", "QuillaneConfig test kit journal 1\nend\ndrive Q:\n"},
+        {"a line after the last", "QuillaneConfig test kit journal 1\nend\ndrive Q: C:\\x\n"},
         {"an empty line", "QuillaneConfig test kit journal 1\n\nend\n"},
     };
     for (const auto& [what, journal] : cases) {

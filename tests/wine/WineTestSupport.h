@@ -5,6 +5,7 @@
 // log, the add-in list; and the driver that works the running program from
 // outside.
 
+#include "kit/WindowsMachineState.h"
 #include "platform/WindowsModulePath.h"
 #include "tools/ProgramDriver.h"
 
@@ -72,20 +73,24 @@ inline LONG DeleteRegistryValue(HKEY root, const wchar_t* path, const wchar_t* n
     return result;
 }
 
-// Deletes key `path` under `root` and every key below it. XP's RegDeleteKeyW
-// deletes only a key without subkeys.
-inline LONG DeleteRegistryTree(HKEY root, const wchar_t* path) {
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
-    if (result != ERROR_SUCCESS) return result;
-    // Always the first subkey left: deleting one renumbers the others.
-    wchar_t child[256];  // a key's name is at most 255 characters
-    for (DWORD length = 256; result == ERROR_SUCCESS; length = 256) {
-        result = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_SUCCESS) result = DeleteRegistryTree(key, child);
-    }
-    RegCloseKey(key);
-    return result == ERROR_NO_MORE_ITEMS ? RegDeleteKeyW(root, path) : result;
+// Whether this is Wine rather than Windows. Some steps are Wine's alone (its
+// settings in the registry), some checks only a real Windows can answer.
+inline bool OnWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Whether the system's ANSI code page holds every character of `text`, with
+// no best-fit look-alike.
+inline bool AnsiCodePageHolds(const std::wstring& text) {
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &lost);
+    return !lost;
+}
+
+// Puts a window of the program above all others, without activating it, so
+// that what the screen shows of it is the window itself.
+inline void BringToTop(HWND window) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // The ANSI bytes a DLL received, as a path.
@@ -120,12 +125,23 @@ inline void DeleteFolder(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
-// A fresh folder in the temporary folder, deleted with all it holds when the
+// Where the tests make their folders: the user's temporary folder, or where
+// its path has a letter that the ANSI code page lacks (a user's name in
+// another script), the Windows folder's: only the tests that ask for such a
+// folder get one.
+inline fs::path ScratchRoot() {
+    const fs::path temporary = fs::temp_directory_path();
+    if (AnsiCodePageHolds(temporary.native())) return temporary;
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return fs::path(windows) / L"Temp";
+}
+
+// A fresh folder in the tests' own place, deleted with all it holds when the
 // object goes.
 struct ScratchFolder {
     explicit ScratchFolder(const std::wstring& name)
-        : path(fs::temp_directory_path() /
-               (L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name)) {
+        : path(ScratchRoot() / (L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name)) {
         fs::create_directories(path);
     }
     ~ScratchFolder() { DeleteFolder(L"\\\\?\\" + path.native()); }
@@ -137,7 +153,7 @@ struct ScratchFolder {
 // (Wine reads the machine's alone).
 inline void UnregisterAddInClass() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        const LONG result = DeleteRegistryTree(
+        const LONG result = kit::DeleteRegistryTree(
             root, L"Software\\Classes\\CLSID\\{F3FAB5F4-5689-11D5-816A-444553540000}");
         if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
             throw std::runtime_error("cannot unregister");
@@ -164,26 +180,6 @@ struct SelfRegisterLog {
     }
     const fs::path file;
 };
-
-// Whether this is Wine rather than Windows. Some steps are Wine's alone (its
-// settings in the registry), some checks only a real Windows can answer.
-inline bool OnWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-// Whether the system's ANSI code page holds every character of `text`, with
-// no best-fit look-alike.
-inline bool AnsiCodePageHolds(const std::wstring& text) {
-    BOOL lost = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &lost);
-    return !lost;
-}
-
-// Puts a window of the program above all others, without activating it, so
-// that what the screen shows of it is the window itself.
-inline void BringToTop(HWND window) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
 
 // Colours of the session, set for a test and put back when the object goes:
 // for every program from then on, this session's only, as Windows'
