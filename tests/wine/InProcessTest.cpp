@@ -132,7 +132,7 @@ TEST(WindowsPlatform, ReleasesTheInstanceAndHandsTheToolkitOnlyExactPaths) {
     // code page then fails before the toolkit is called, since a best-fit look-
     // alike ("Bad") could name another file; one that is only too long is
     // handed over as it is, as the toolkit would always have had it.
-    fs::path tooLong = fs::temp_directory_path() / L"quillane-missing";
+    fs::path tooLong = ScratchRoot() / L"quillane-missing";
     while (tooLong.native().size() < MAX_PATH) tooLong /= L"missing-folder";
     log.Take();
     // A letter this Windows' ANSI code page lacks: "a" with a macron is in the

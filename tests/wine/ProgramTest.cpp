@@ -299,7 +299,10 @@ TEST_P(ProgramRunAtDpi, DialogLayoutAndColours) {
     EXPECT_GT(PixelsIn(dialog, Is(RGB(0, 0, 127))), 10) << "no navy icon";
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144, 0));
+INSTANTIATE_TEST_SUITE_P(Dpi, ProgramRunAtDpi, ::testing::Values(96, 144, 0),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param ? std::to_string(info.param) : std::string("TheDisplays");
+                         });
 
 TEST_F(ProgramRun, HighContrastBlack_BothLabelsStandOutFromTheBackground) {
     // Windows' "High Contrast Black": faces black, their text white; here the

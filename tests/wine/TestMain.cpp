@@ -104,6 +104,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetUnhandledExceptionFilter(EndOnCrash);
+    // The display as it is, as the program sees it: not as Windows scales it
+    // for programs that do not say they know its resolution.
+    using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
+    if (const auto setAware = reinterpret_cast<SetProcessDpiAwareFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
+        setAware();
     testing::InitGoogleTest(&argc, argv);
     if (const wchar_t* results = _wgetenv(L"QUILLANE_KIT_RESULTS"))
         testing::UnitTest::GetInstance()->listeners().Append(new ResultsForTheKit(results));
