@@ -10,8 +10,10 @@
 #  - RUN-TESTS.cmd runs every test, ends "N passed, 0 failed, N skipped", and
 #    leaves the add-in list, the registry keys and the colours exactly as
 #    they were (their bytes and their exported keys);
-#  - killed while its tests run, the next start puts everything back first
-#    and says so, and the machine is then exactly as it was;
+#  - killed while its tests run, with the add-in list and the colours
+#    changed, the next start puts everything back first and says so, and the
+#    machine is then exactly as it was;
+#  - a journal that another machine's run left is not put back here;
 #  - its test programs, started by hand, refuse and change nothing;
 #  - a kit whose release zip was changed by one byte refuses to run, in one
 #    line, and changes nothing.
@@ -81,13 +83,18 @@ wine reg add "HKLM\\Software\\Classes\\CLSID\\$class\\InprocServer32" /v Threadi
 wine reg add 'HKCU\Control Panel\Colors' /v ButtonFace /d '10 20 30' /f >/dev/null
 wine reg add 'HKCU\Control Panel\Colors' /v ButtonText /d '200 210 220' /f >/dev/null
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null
+# The session these colours start, kept up to the end: it holds the colours that
+# the tests set for the session alone.
 wineserver -w
+wineserver -p
 keys=("HKLM\\Software\\Classes\\CLSID\\$class" "HKCU\\Software\\Classes\\CLSID\\$class" 'HKCU\Control Panel\Colors'
   'HKCU\Control Panel\Desktop' 'HKCU\Software\Wine\WineDbg' 'HKCU\Software\Wine\X11 Driver'
   'HKCU\Software\Wine\AppDefaults')
-# The machine as a user's own: the add-in list's bytes, each key as exported.
+# The machine as a user's own: the add-in list's bytes, the session's colours,
+# each key as exported.
 machine() {
   sha256sum "$list" 2>&1 | cut -d ' ' -f 1
+  wine "$root/build/windows/bin/session_colours.exe" | tr -d '\r'
   local key
   for key in "${keys[@]}"; do
     echo "$key"
@@ -99,7 +106,6 @@ machine() {
 before=$(machine)
 same() {
   local now
-  wineserver -w
   now=$(machine)
   [ "$now" = "$before" ] || fail "$1: the machine is not as it was: $(diff <(echo "$before") <(echo "$now") | head -n 20)"
 }
@@ -120,12 +126,12 @@ grep -q '^passed ' ran || fail "no test passed: $(cat ran)"
 [ "$(tr -d '\r' <"$kitfolder/report.txt")" = "$(cat ran)" ] || fail "report.txt is not what RUN-TESTS.cmd said"
 same "after a run"
 
-# Killed while its tests run, once they have changed the add-in list.
+# Killed while its tests run, once they have changed the add-in list and then
+# the session's colours, which a test puts back itself unless it is killed.
 ( wine cmd /c 'C:\kit\RUN-TESTS.cmd' >killed 2>&1 || true ) &
-for _ in $(seq 600); do
-  [ -f "$kitfolder/journal.txt" ] && ! cmp -s <(echo "${before%%$'\n'*}") <(sha256sum "$list" 2>&1 | cut -d ' ' -f 1) && break
-  sleep 0.05
-done
+wine "$root/build/windows/bin/session_colours.exe" --until-changed || fail "the run changed no colour: $(tr -d '\r' <killed)"
+! cmp -s <(echo "${before%%$'\n'*}") <(sha256sum "$list" 2>&1 | cut -d ' ' -f 1) ||
+  fail "the colours changed before the add-in list did"
 # The runner of this prefix: others may run at the same time, for other checks.
 runner=$(for pid in $(pgrep -f 'tests.kit_runner.exe'); do
   grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
@@ -138,6 +144,17 @@ run kit
 [ "$status" = 0 ] || fail "the run after the killed one ended with status $status: $(tail -n 30 ran)"
 grep -q '^An earlier run ended before it put everything back' ran || fail "the next run did not say it put back what the killed one changed: $(head -n 30 ran)"
 same "after a run was killed and the next one ran"
+
+# A journal that another machine's run left, in a kit folder copied from
+# there: not put back here, where it would remove the user's add-in list.
+cp -r "$kitfolder" "$WINEPREFIX/drive_c/foreign"
+printf '%s\n' "QuillaneConfig test kit journal 1" "run 1" "machine ELSEWHERE%20S-1-5-21-1-2-3-500%20C:\\windows" \
+  'file C:\windows\VBADDIN.INI absent' end >"$WINEPREFIX/drive_c/foreign/journal.txt"
+run foreign
+[ "$status" = 2 ] || fail "the kit put back another machine's journal: status $status: $(tail -n 5 ran)"
+grep -q "^The kit does not run: C:.foreign.journal.txt was written on another machine" ran ||
+  fail "the kit did not say why it left another machine's journal alone: $(tail -n 3 ran)"
+same "after a kit with another machine's journal"
 
 # A test program started by hand, with no journal of the runner's.
 for program in program_tests in_process_tests; do
