@@ -47,33 +47,22 @@ tests=(kit_runner.exe program_tests.exe in_process_tests.exe Quillane.dll vb6stk
   planted/uxtheme.dll local_server_standin.exe)
 kit=QuillaneConfig-$version-test-kit.zip
 $python - "$root" "$staging/release" "$zip" "$version" "$bin" "$staging/new/$kit" "${tests[@]}" <<'PY'
-import os, sys, time, zipfile
+import os, sys
 root, release, zip_name, version, bin, kit = sys.argv[1:7]
-tests = sys.argv[7:]
-when = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+sys.path.insert(0, os.path.join(root, "scripts"))
+from release_folder import windows_text, write_zip
 
-def read(path):
-    with open(path, "rb") as file:
+def read(*path):
+    with open(os.path.join(*path), "rb") as file:
         return file.read()
 
-def windows_text(path, title=None):
-    lines = read(path).replace(b"\r\n", b"\n").split(b"\n")
-    if title:
-        lines[0:2] = [title, b"=" * len(title)]
-    return b"\r\n".join(lines)
-
-entries = [
-    ("RUN-TESTS.cmd", windows_text(os.path.join(root, "kit", "RUN-TESTS.cmd"))),
-    ("README-KIT.txt", windows_text(os.path.join(root, "docs", "kit-guide.txt"),
+write_zip(kit, [
+    ("RUN-TESTS.cmd", windows_text(read(root, "kit", "RUN-TESTS.cmd"))),
+    ("README-KIT.txt", windows_text(read(root, "docs", "kit-guide.txt"),
                                     b"QuillaneConfig " + version.encode() + b" test kit")),
-    (zip_name, read(os.path.join(release, zip_name))),
-    ("SHA256SUMS", read(os.path.join(release, "SHA256SUMS"))),
-] + [("tests/" + name, read(os.path.join(bin, name))) for name in tests]
-with zipfile.ZipFile(kit, "w") as archive:
-    for name, data in entries:
-        entry = zipfile.ZipInfo(name, date_time=when)
-        entry.create_system, entry.external_attr = 0, 0x20  # made on Windows; attribute "archive"
-        archive.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+    (zip_name, read(release, zip_name)),
+    ("SHA256SUMS", read(release, "SHA256SUMS")),
+] + [("tests/" + name, read(bin, name)) for name in sys.argv[7:]])
 PY
 mv "$staging/release/$zip" "$staging/release/SHA256SUMS" "$staging/new/"
 quillane_put_folder kit.sh

@@ -55,22 +55,17 @@ else
   echo "The program is not signed: no key was given (QUILLANE_SIGN_PKCS12 or QUILLANE_SIGN_PKCS11_*)."
   cp "$program" "$staging/QuillaneConfig.exe"
 fi
-$python - "$staging/QuillaneConfig.exe" "$root/docs/windows-guide.txt" "$version" "$staging/new/$zip" <<'PY'
-import hashlib, os, sys, time, zipfile
-program, guide, version, archive = sys.argv[1:]
-when = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+$python - "$root/scripts" "$staging/QuillaneConfig.exe" "$root/docs/windows-guide.txt" "$version" \
+  "$staging/new/$zip" <<'PY'
+import hashlib, sys
+sys.path.insert(0, sys.argv[1])
+from release_folder import windows_text, write_zip
+program, guide, version, archive = sys.argv[2:]
 with open(program, "rb") as exe, open(guide, "rb") as text:
     program = exe.read()
-    lines = text.read().replace(b"\r\n", b"\n").split(b"\n")
-    title = b"QuillaneConfig " + version.encode()
-    lines[0:2] = [title, b"=" * len(title)]
-    readme = b"\r\n".join(lines).replace(b"@PROGRAM_SHA256@", hashlib.sha256(program).hexdigest().encode())
-    entries = [("QuillaneConfig.exe", program), ("README.txt", readme)]
-with zipfile.ZipFile(archive, "w") as zip:
-    for name, data in entries:
-        entry = zipfile.ZipInfo(name, date_time=when)
-        entry.create_system, entry.external_attr = 0, 0x20  # made on Windows; attribute "archive"
-        zip.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+    readme = windows_text(text.read(), b"QuillaneConfig " + version.encode())
+readme = readme.replace(b"@PROGRAM_SHA256@", hashlib.sha256(program).hexdigest().encode())
+write_zip(archive, [("QuillaneConfig.exe", program), ("README.txt", readme)])
 PY
 $python "$root/scripts/release_folder.py" sums "$staging/new/$zip" >"$staging/new/SHA256SUMS"
 quillane_put_folder release.sh

@@ -15,7 +15,13 @@ the folder is known to be writable before anything is built, and every file is
 put in place by a rename. The earlier release stays until the new one is
 complete; if putting it in place fails, the earlier release is put back: the
 folder holds one or the other, never neither. The folder itself is never
-replaced, so it keeps its own mode, owner and group.
+replaced, so it keeps its own mode, owner and group. A staging folder that a
+script killed on the way left behind is cleared by the next one, which first
+puts back the earlier release it was replacing.
+
+It also writes the zips, release.sh's and kit.sh's alike: each entry dated by
+the sources (SOURCE_DATE_EPOCH), marked as made on Windows, compressed the same
+way, so that the same sources give the same bytes.
 
     release_folder.py prepare SCRIPT FOLDER
         run from where the user stands, FOLDER as the user named it ("" for
@@ -48,10 +54,12 @@ import re
 import shutil
 import sys
 import tempfile
+import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RELEASE = re.compile(r"QuillaneConfig-([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)\.zip")
+KIT = re.compile(r"QuillaneConfig-([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)-test-kit\.zip")
 SUMS = "SHA256SUMS"
 STAGING_PREFIX = ".QuillaneConfig-staging-"
 
@@ -115,6 +123,65 @@ def listing(folder, leave_out=()):
     return sorted(name for name in os.listdir(folder) if name not in leave_out)
 
 
+def windows_text(data, title=None):
+    """A text with Windows line ends; with `title`, its first two lines are
+    that title and its underline."""
+    lines = data.replace(b"\r\n", b"\n").split(b"\n")
+    if title is not None:
+        lines[0:2] = [title, b"=" * len(title)]
+    return b"\r\n".join(lines)
+
+
+def write_zip(archive, entries):
+    """A zip of `entries`, (name, bytes) in that order, dated by the sources."""
+    when = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+    with zipfile.ZipFile(archive, "w") as made:
+        for name, data in entries:
+            entry = zipfile.ZipInfo(name, date_time=when)
+            entry.create_system, entry.external_attr = 0, 0x20  # made on Windows; attribute "archive"
+            made.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+
+
+def running(pid):
+    """Whether process `pid` is a release script still at work."""
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as file:
+            command_line = file.read()
+    except (OSError, TypeError):
+        return False
+    return b"release.sh" in command_line or b"kit.sh" in command_line
+
+
+def clear_leftovers(script, folder, entries):
+    """Clears what a script killed on the way left in `folder`: its staging
+    folder, and the earlier release put back where the new one was being put
+    in its place. Gives the entries left; refuses when a script is at work
+    there now, or a staging folder is not one of ours."""
+    for name in [entry for entry in entries if entry.startswith(STAGING_PREFIX)]:
+        staging = os.path.join(folder, name)
+        try:
+            with open(os.path.join(staging, "earlier.json")) as file:
+                record = json.load(file)
+            earlier = record["earlier"]
+        except (OSError, ValueError, KeyError, TypeError):
+            continue  # not ours: the folder is then refused as the user's
+        if os.path.islink(staging) or running(record.get("pid")):
+            raise Refusal("%s: another release is being made in %s now (process %s); wait for it"
+                          % (script, folder, record.get("pid")))
+        kept = os.path.join(staging, "earlier")
+        if os.path.isdir(kept):
+            for kept_name in os.listdir(kept):
+                os.replace(os.path.join(kept, kept_name), os.path.join(folder, kept_name))
+            # What the new release had put in place already.
+            for placed in listing(folder):
+                if (RELEASE.fullmatch(placed) or KIT.fullmatch(placed) or placed == SUMS) and placed not in earlier:
+                    os.remove(os.path.join(folder, placed))
+        shutil.rmtree(staging)
+        print("%s: a release script ended on the way in %s; what it left is cleared%s"
+              % (script, folder, " and the earlier release is back" if earlier else ""), file=sys.stderr)
+    return listing(folder)
+
+
 def resolve(script, named):
     """The folder the user named, from where they stand: (the folders that
     are there, the names under them that are not)."""
@@ -141,7 +208,7 @@ def prepare(script, named):
     shown = named or "dist/"
     earlier = []
     if not missing:
-        entries = listing(there)
+        entries = clear_leftovers(script, there, listing(there))
         if entries:
             earlier = release_in(there, entries)
             if earlier is None:
@@ -159,8 +226,9 @@ def prepare(script, named):
         remove_made(folder, made)
         raise Refusal("%s: cannot write in %s: %s" % (script, shown, failure.strerror))
     record = {name: sha256(os.path.join(folder, name)) for name in earlier}
+    # The script that runs this, which may still be at work when another looks.
     with open(os.path.join(staging, "earlier.json"), "w") as file:
-        json.dump(record, file)
+        json.dump({"earlier": record, "pid": os.getppid()}, file)
     os.mkdir(os.path.join(staging, "new"))
     return folder, staging, made
 
@@ -168,7 +236,7 @@ def prepare(script, named):
 def put(script, staging):
     folder = os.path.dirname(staging)
     with open(os.path.join(staging, "earlier.json")) as file:
-        earlier = json.load(file)
+        earlier = json.load(file)["earlier"]
     new = os.path.join(staging, "new")
     # The folder as it was found: a file the user put there meanwhile, or one
     # of the release changed, stops it here.

@@ -7,6 +7,7 @@ allows it."""
 
 import hashlib
 import io
+import json
 import os
 import shutil
 import stat
@@ -221,6 +222,71 @@ class Put(Folders):
         with mock.patch.object(release_folder.os, "link", side_effect=OSError(1, "Operation not permitted")):
             self.put(staging)
         self.assertEqual(contents(folder), self.new)
+
+
+class Leftovers(Folders):
+    """What a script killed on the way leaves, as the next one finds it."""
+
+    def test_a_staging_folder_left_before_the_new_release_was_put_is_cleared(self):
+        folder = self.folder("earlier", self.earlier)
+        _, staging, _ = self.prepare("earlier")
+        self.make_new(staging)
+        # Killed while it built: the next one takes the folder as it was.
+        _, again, _ = self.prepare("earlier")
+        self.assertFalse(os.path.exists(staging), "the staging folder left was not cleared")
+        self.assertEqual(sorted(contents(folder)), sorted([*self.earlier, os.path.basename(again)]))
+        self.assertEqual({name: contents(folder)[name] for name in self.earlier}, self.earlier)
+
+    def test_a_release_killed_while_it_was_put_in_place_brings_the_earlier_one_back(self):
+        new_version = {"QuillaneConfig-1.0.0.3.zip": b"v3", "SHA256SUMS": sums(b"v3", "QuillaneConfig-1.0.0.3.zip")}
+        for new in (self.new, new_version):
+            with self.subTest(new=sorted(new)):
+                folder = os.path.join(self.top, "earlier-" + sorted(new)[0])
+                os.mkdir(folder)
+                write(folder, self.earlier)
+                _, staging, _ = self.prepare(folder)
+                self.make_new(staging, new)
+                replace = os.replace
+                calls = []
+
+                def killed_at_the_second(source, target):
+                    calls.append(target)
+                    if len(calls) == 2:
+                        raise SystemExit("killed")
+                    replace(source, target)
+
+                with mock.patch.object(release_folder.os, "replace", killed_at_the_second):
+                    with self.assertRaises(SystemExit):
+                        release_folder.put("release.sh", staging)
+                self.assertNotEqual(contents(folder).get(ZIP), self.earlier[ZIP] if new is self.new else None)
+                _, again, _ = self.prepare(folder)
+                held = contents(folder)
+                del held[os.path.basename(again)]
+                self.assertEqual(held, self.earlier)
+
+    def test_a_release_at_work_in_the_folder_is_left_alone(self):
+        folder = self.folder("earlier", self.earlier)
+        _, staging, _ = self.prepare("earlier")
+        # Its command line names the script, as release.sh's own shell's does.
+        at_work = subprocess.Popen(["bash", "-c", "sleep 30; :", "release.sh"])
+        self.addCleanup(at_work.wait)
+        self.addCleanup(at_work.kill)
+        with open(os.path.join(staging, "earlier.json")) as file:
+            record = json.load(file)
+        record["pid"] = at_work.pid
+        with open(os.path.join(staging, "earlier.json"), "w") as file:
+            json.dump(record, file)
+        with self.assertRaises(release_folder.Refusal) as refusal:
+            self.prepare("earlier")
+        self.assertIn("another release is being made", str(refusal.exception))
+        self.assertTrue(os.path.isdir(staging))
+        self.assertEqual({name: contents(folder)[name] for name in self.earlier}, self.earlier)
+
+    def test_a_folder_of_the_users_that_looks_like_a_staging_folder_is_not_cleared(self):
+        self.folder("earlier", {**self.earlier})
+        os.mkdir(os.path.join(self.top, "earlier", release_folder.STAGING_PREFIX + "mine"))
+        write(os.path.join(self.top, "earlier", release_folder.STAGING_PREFIX + "mine"), {"notes.txt": b"mine"})
+        self.refused("earlier", "holds files that are not an earlier release")
 
 
 @unittest.skipUnless(os.geteuid() == 0 and shutil.which("setpriv"), "needs root, to run a case as nobody")
