@@ -27,8 +27,8 @@ bin=$(cd "$1" && pwd)
 mkdir -p "$2" && releases=$(cd "$2" && pwd)
 tested=$root/build/windows/bin/QuillaneConfig.exe
 work=$(mktemp -d)
-authority_pid="" watch=""
-trap 'kill $authority_pid $watch 2>/dev/null; rm -rf "$work"' EXIT
+authority_pid="" watch="" proof=""
+trap 'kill $authority_pid $watch $proof 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL $*" >&2; exit 1; }
 # Signed by the sources' date; sources without one are signed by today's here,
 # in throwaway signatures that nobody downloads.
@@ -141,9 +141,12 @@ for _ in $(seq 200); do [ -e watching ] && break; sleep 0.05; done
 [ -e watching ] || fail "the watch did not start"
 # The proof starts no process of its own: a child, between its fork and the
 # program it then runs, would stand on the same command line.
-/usr/bin/python3 -c 'import time; time.sleep(0.3)' "a command line that holds $(cat pin)" &
+# It lives until the watch has seen it, however busy the machine.
+/usr/bin/python3 -c 'import time; time.sleep(60)' "a command line that holds $(cat pin)" &
 proof=$!
-wait $proof
+for _ in $(seq 400); do grep -q "^$proof"$'\t' held && break; sleep 0.05; done
+kill $proof
+wait $proof 2>/dev/null || true
 release token "${token[@]}" "$stamped" || fail "the release signed from the token: $(cat said)"
 touch stop
 wait $watch
