@@ -41,6 +41,10 @@ quillane_prepare_folder() {
   $python "$root/scripts/release_folder.py" prepare "$1" "$named" >"$quillane_prepared" || exit 1
   # NUL-ended texts, read from a file: a variable holds no NUL.
   { IFS= read -r -d '' folder && IFS= read -r -d '' staging && IFS= read -r -d '' made; } <"$quillane_prepared"
+  # Held for as long as the script runs: another script that finds the
+  # staging folder knows that it is at work, whatever its process is called.
+  exec 9<>"$staging/lock"
+  flock -n 9
 }
 
 # Puts the files of staging/new in the folder, in place of an earlier release.

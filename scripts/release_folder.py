@@ -47,6 +47,7 @@ way, so that the same sources give the same bytes.
         and prints the release zip's name; else says why in one line.
 """
 
+import fcntl
 import hashlib
 import json
 import os
@@ -62,6 +63,9 @@ RELEASE = re.compile(r"QuillaneConfig-([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)\.zip")
 KIT = re.compile(r"QuillaneConfig-([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)-test-kit\.zip")
 SUMS = "SHA256SUMS"
 STAGING_PREFIX = ".QuillaneConfig-staging-"
+DONE_PREFIX = ".QuillaneConfig-done-"
+# The names tempfile gives, after a prefix.
+MADE_HERE = re.compile(r"\.QuillaneConfig-(staging|done)-[a-z0-9_]{8}")
 
 
 def kit_name(version):
@@ -142,43 +146,91 @@ def write_zip(archive, entries):
             made.writestr(entry, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
 
 
-def running(pid):
-    """Whether process `pid` is a release script still at work."""
+def at_work(staging, record):
+    """Whether the script that made `staging` may still be at work: its
+    process is there (whatever its name, or another's that took its number:
+    then it is left alone all the same), or the lock it holds is taken."""
+    pid = record.get("pid")
+    if isinstance(pid, int) and pid > 0:
+        try:
+            os.kill(pid, 0)
+            return True
+        except ProcessLookupError:
+            pass
+        except OSError:
+            return True
     try:
-        with open("/proc/%d/cmdline" % pid, "rb") as file:
-            command_line = file.read()
-    except (OSError, TypeError):
-        return False
-    return b"release.sh" in command_line or b"kit.sh" in command_line
+        with open(os.path.join(staging, "lock"), "rb") as lock:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            except OSError:
+                return True
+    except FileNotFoundError:
+        pass
+    return False
+
+
+def record_of(staging, name):
+    """The record a staging folder of ours holds, {name: SHA-256}, or None."""
+    try:
+        with open(os.path.join(staging, name)) as file:
+            record = json.load(file)
+    except (OSError, ValueError):
+        return None
+    if not isinstance(record, dict):
+        return None
+    files = record.get("earlier" if name == "earlier.json" else "new")
+    if not isinstance(files, dict) or not all(isinstance(k, str) and isinstance(v, str) for k, v in files.items()):
+        return None
+    return record
 
 
 def clear_leftovers(script, folder, entries):
-    """Clears what a script killed on the way left in `folder`: its staging
-    folder, and the earlier release put back where the new one was being put
-    in its place. Gives the entries left; refuses when a script is at work
-    there now, or a staging folder is not one of ours."""
-    for name in [entry for entry in entries if entry.startswith(STAGING_PREFIX)]:
+    """Clears what a release script killed on the way left in `folder`, once
+    it is known to be gone: its staging folder, after putting back the
+    earlier release it was replacing. Only when every other file there is one
+    of the two releases that its records name by SHA-256: anything else is the
+    user's, and the folder is then refused as it is, untouched. Gives the
+    entries left."""
+    leftovers = [name for name in entries if MADE_HERE.fullmatch(name) and os.path.isdir(os.path.join(folder, name))
+                 and not os.path.islink(os.path.join(folder, name))]
+    others = [name for name in entries if name not in leftovers]
+    for name in leftovers:
         staging = os.path.join(folder, name)
-        try:
-            with open(os.path.join(staging, "earlier.json")) as file:
-                record = json.load(file)
-            earlier = record["earlier"]
-        except (OSError, ValueError, KeyError, TypeError):
-            continue  # not ours: the folder is then refused as the user's
-        if os.path.islink(staging) or running(record.get("pid")):
-            raise Refusal("%s: another release is being made in %s now (process %s); wait for it"
-                          % (script, folder, record.get("pid")))
+        if name.startswith(DONE_PREFIX):
+            # A release put in place whole, whose staging folder was being removed.
+            shutil.rmtree(staging)
+            continue
+        earlier = record_of(staging, "earlier.json")
+        if earlier is None:
+            return entries  # not one of ours: the user's
+        if at_work(staging, earlier):
+            raise Refusal("%s: another release is being made in %s now (process %s, or what it started); wait for "
+                          "it to end" % (script, folder, earlier.get("pid")))
+        placing = record_of(staging, "placing.json")
+        earlier_files, new_files = earlier["earlier"], placing["new"] if placing else {}
+        held = {other: sha256(os.path.join(folder, other)) for other in others
+                if os.path.isfile(os.path.join(folder, other)) and not os.path.islink(os.path.join(folder, other))}
+        if len(held) != len(others) or any(digest not in (earlier_files.get(other), new_files.get(other))
+                                           for other, digest in held.items()):
+            return entries  # the folder holds something of the user's
+        # The earlier release back in place, each file only from a whole copy.
         kept = os.path.join(staging, "earlier")
-        if os.path.isdir(kept):
-            for kept_name in os.listdir(kept):
-                os.replace(os.path.join(kept, kept_name), os.path.join(folder, kept_name))
-            # What the new release had put in place already.
-            for placed in listing(folder):
-                if (RELEASE.fullmatch(placed) or KIT.fullmatch(placed) or placed == SUMS) and placed not in earlier:
-                    os.remove(os.path.join(folder, placed))
+        for kept_name, digest in earlier_files.items():
+            if held.get(kept_name) == digest:
+                continue
+            copy = os.path.join(kept, kept_name)
+            if not os.path.isfile(copy) or sha256(copy) != digest:
+                raise Refusal("%s: a release script ended on the way in %s and its earlier release cannot be put back "
+                              "whole from %s; take what you need from there, then remove it" % (script, folder, kept))
+            os.replace(copy, os.path.join(folder, kept_name))
+        for other in held:
+            if other not in earlier_files:
+                os.remove(os.path.join(folder, other))
         shutil.rmtree(staging)
+        others = listing(folder, leave_out=leftovers)
         print("%s: a release script ended on the way in %s; what it left is cleared%s"
-              % (script, folder, " and the earlier release is back" if earlier else ""), file=sys.stderr)
+              % (script, folder, ", and the earlier release is back" if earlier_files else ""), file=sys.stderr)
     return listing(folder)
 
 
@@ -226,9 +278,10 @@ def prepare(script, named):
         remove_made(folder, made)
         raise Refusal("%s: cannot write in %s: %s" % (script, shown, failure.strerror))
     record = {name: sha256(os.path.join(folder, name)) for name in earlier}
-    # The script that runs this, which may still be at work when another looks.
-    with open(os.path.join(staging, "earlier.json"), "w") as file:
-        json.dump({"earlier": record, "pid": os.getppid()}, file)
+    # The script that runs this, which may still be at work when another
+    # looks, and the lock it takes for as long as it runs.
+    open(os.path.join(staging, "lock"), "w").close()
+    write_whole(os.path.join(staging, "earlier.json"), {"earlier": record, "pid": os.getppid()})
     os.mkdir(os.path.join(staging, "new"))
     return folder, staging, made
 
@@ -256,8 +309,12 @@ def put(script, staging):
     except OSError as failure:
         raise Refusal("%s: cannot keep the earlier release aside in %s: %s; the new release is not put there"
                       % (script, staging, failure.strerror))
-    # SHA256SUMS last: once it is in place, all it names is there.
+    for name in earlier:
+        flush(os.path.join(kept, name))
+    # SHA256SUMS last: once it is in place, all it names is there. What is put
+    # in place is on record first, for a script that finds this one killed.
     names = sorted(os.listdir(new), key=lambda name: name == SUMS)
+    write_whole(os.path.join(staging, "placing.json"), {"new": {name: sha256(os.path.join(new, name)) for name in names}})
     placed = []
     try:
         for name in names:
@@ -280,7 +337,19 @@ def put(script, staging):
         if name not in names:
             os.remove(os.path.join(folder, name))
     flush(folder)
-    shutil.rmtree(staging)
+    # Done: under a name that says so, then gone.
+    done = os.path.join(folder, DONE_PREFIX + os.path.basename(staging)[len(STAGING_PREFIX):])
+    os.replace(staging, done)
+    shutil.rmtree(done)
+
+
+def write_whole(path, record):
+    """A JSON record, whole on the disk or not there at all."""
+    with open(path + ".new", "w") as file:
+        json.dump(record, file)
+        file.flush()
+        os.fsync(file.fileno())
+    os.replace(path + ".new", path)
 
 
 def flush(path):

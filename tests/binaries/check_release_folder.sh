@@ -3,8 +3,9 @@
 # from a folder of their own: a relative FOLDER is made where the user stands;
 # an earlier release there is replaced, named as "." from inside it or through
 # a link; an empty folder takes the release and keeps its own mode and group;
-# "--" ends the options; a folder that holds anything else, a file in its
-# place, or an option the script does not know, changes nothing. The rules
+# "--" ends the options; a release killed on the way is cleared by the next;
+# a folder that holds anything else, a file in its place, or an option the
+# script does not know, changes nothing. The rules
 # behind it are tested one by one in release_folder_test.py; this is the
 # script as it is used. Leaves the release, unsigned, in
 # RELEASES-FOLDER/unsigned.
@@ -29,6 +30,20 @@ ln -sfn unsigned link
 release link/. || fail "release.sh link/. to an earlier release: $(cat said)"
 [ -L link ] || fail "the link to the earlier release was replaced"
 [ "$(held unsigned)" = "$made" ] || fail "the same sources made another release: $(held unsigned)"
+
+# Killed on the way: the next run clears what it left and replaces the earlier release.
+bash "$root/scripts/release.sh" unsigned >said 2>&1 &
+killed=$!
+for _ in $(seq 200); do compgen -G 'unsigned/.QuillaneConfig-staging-*' >/dev/null && break; sleep 0.05; done
+kill -9 $killed
+wait $killed 2>/dev/null || true
+compgen -G 'unsigned/.QuillaneConfig-staging-*' >/dev/null || fail "the killed release.sh left no staging folder to clear"
+# What it had started (the build) holds its lock until it ends.
+for _ in $(seq 600); do flock -n unsigned/.QuillaneConfig-staging-*/lock true && break; sleep 0.1; done
+release unsigned || fail "the release after a killed one: $(cat said)"
+grep -q 'a release script ended on the way' said || fail "the release after a killed one did not say it cleared what was left: $(cat said)"
+[ "$(held unsigned)" = "$made" ] || fail "after a killed release, the folder holds $(held unsigned)"
+! compgen -G 'unsigned/.QuillaneConfig-*' >/dev/null || fail "what the killed release.sh left is still there: $(ls -a unsigned)"
 
 mkdir shared && chgrp users shared && chmod 2770 shared
 (cd shared && bash "$root/scripts/release.sh" . >../said 2>&1) || fail "release.sh . in an empty folder: $(cat said)"

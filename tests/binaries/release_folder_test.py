@@ -14,6 +14,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
 from unittest import mock
@@ -183,9 +184,10 @@ class Put(Folders):
         calls = []
 
         def failing_second(source, target):
-            calls.append(target)
-            if len(calls) == 2:
-                raise OSError(28, "No space left on device")
+            if os.path.dirname(target) == folder:
+                calls.append(target)
+                if len(calls) == 2:
+                    raise OSError(28, "No space left on device")
             replace(source, target)
 
         with mock.patch.object(release_folder.os, "replace", failing_second):
@@ -197,15 +199,16 @@ class Put(Folders):
         self.assertEqual(contents(folder)["SHA256SUMS"], self.earlier["SHA256SUMS"])
 
     def test_an_earlier_release_that_cannot_be_put_back_is_kept_aside(self):
-        self.folder("earlier", self.earlier)
+        folder = self.folder("earlier", self.earlier)
         _, staging, _ = self.prepare("earlier")
         self.make_new(staging)
         replace = os.replace
 
         def failing_after_first(source, target):
-            if failing_after_first.done:
-                raise OSError(5, "Input/output error")
-            failing_after_first.done = True
+            if os.path.dirname(target) == folder:
+                if failing_after_first.done:
+                    raise OSError(5, "Input/output error")
+                failing_after_first.done = True
             replace(source, target)
 
         failing_after_first.done = False
@@ -224,69 +227,139 @@ class Put(Folders):
         self.assertEqual(contents(folder), self.new)
 
 
+def dead_pid():
+    """The number of a process that has ended."""
+    ended = subprocess.Popen(["true"])
+    ended.wait()
+    return ended.pid
+
+
 class Leftovers(Folders):
     """What a script killed on the way leaves, as the next one finds it."""
+
+    def left_by_a_dead_script(self, staging):
+        with open(os.path.join(staging, "earlier.json")) as file:
+            record = json.load(file)
+        record["pid"] = dead_pid()
+        with open(os.path.join(staging, "earlier.json"), "w") as file:
+            json.dump(record, file)
+
+    def killed_in_put(self, staging, after):
+        """put(), killed once `after` renames into the folder are done (the
+        new files, then its staging folder's own, to say it is done)."""
+        folder = os.path.dirname(staging)
+        replace = os.replace
+
+        def killed(source, target):
+            if os.path.dirname(target) == folder:
+                if killed.left == 0:
+                    raise SystemExit("killed")
+                killed.left -= 1
+            replace(source, target)
+
+        killed.left = after
+        with mock.patch.object(release_folder.os, "replace", killed):
+            with self.assertRaises(SystemExit):
+                release_folder.put("release.sh", staging)
+        self.left_by_a_dead_script(staging)
+
+    def held(self, folder):
+        return {name: data for name, data in contents(folder).items() if not name.startswith(".")}
 
     def test_a_staging_folder_left_before_the_new_release_was_put_is_cleared(self):
         folder = self.folder("earlier", self.earlier)
         _, staging, _ = self.prepare("earlier")
         self.make_new(staging)
-        # Killed while it built: the next one takes the folder as it was.
-        _, again, _ = self.prepare("earlier")
+        self.left_by_a_dead_script(staging)
+        self.prepare("earlier")
         self.assertFalse(os.path.exists(staging), "the staging folder left was not cleared")
-        self.assertEqual(sorted(contents(folder)), sorted([*self.earlier, os.path.basename(again)]))
-        self.assertEqual({name: contents(folder)[name] for name in self.earlier}, self.earlier)
+        self.assertEqual(self.held(folder), self.earlier)
 
     def test_a_release_killed_while_it_was_put_in_place_brings_the_earlier_one_back(self):
         new_version = {"QuillaneConfig-1.0.0.3.zip": b"v3", "SHA256SUMS": sums(b"v3", "QuillaneConfig-1.0.0.3.zip")}
         for new in (self.new, new_version):
-            with self.subTest(new=sorted(new)):
-                folder = os.path.join(self.top, "earlier-" + sorted(new)[0])
+            for after in (0, 1, 2):
+                with self.subTest(new=sorted(new), renamed=after):
+                    folder = os.path.join(self.top, "%s-%d" % (sorted(new)[0], after))
+                    os.mkdir(folder)
+                    write(folder, self.earlier)
+                    _, staging, _ = self.prepare(folder)
+                    self.make_new(staging, new)
+                    self.killed_in_put(staging, after)
+                    self.prepare(folder)
+                    self.assertEqual(self.held(folder), self.earlier)
+
+    def test_a_release_killed_while_its_staging_folder_went_is_taken_as_put(self):
+        folder = self.folder("earlier", self.earlier)
+        _, staging, _ = self.prepare("earlier")
+        self.make_new(staging)
+        with mock.patch.object(release_folder.shutil, "rmtree", side_effect=SystemExit("killed")):
+            with self.assertRaises(SystemExit):
+                release_folder.put("release.sh", staging)
+        self.prepare("earlier")
+        self.assertEqual(self.held(folder), self.new)
+        self.assertFalse(any(name.startswith(release_folder.DONE_PREFIX) for name in os.listdir(folder)))
+
+    def test_a_copy_of_the_earlier_release_cut_short_is_not_put_back(self):
+        folder = self.folder("earlier", self.earlier)
+        _, staging, _ = self.prepare("earlier")
+        self.make_new(staging)
+        # Where files cannot be linked, the earlier ones are copied aside.
+        with mock.patch.object(release_folder.os, "link", side_effect=OSError(1, "Operation not permitted")):
+            self.killed_in_put(staging, 1)
+        write(os.path.join(staging, "earlier"), {ZIP: b"the earl"})
+        before = contents(self.top)
+        with self.assertRaises(release_folder.Refusal) as refusal:
+            self.prepare("earlier")
+        self.assertIn("cannot be put back whole", str(refusal.exception))
+        self.assertEqual(contents(self.top), before)
+
+    def test_the_users_own_files_keep_a_leftover_where_it_is(self):
+        cases = {
+            "a file of the user's": {"notes.txt": b"the user's own"},
+            "zips of the user's": {"QuillaneConfig-0.9.0.0.zip": b"an old one", "QuillaneConfig-1.0.0.0.zip": b"x"},
+            "a release file changed": {ZIP: b"changed"},
+        }
+        for what, files in cases.items():
+            with self.subTest(what=what):
+                folder = os.path.join(self.top, what)
                 os.mkdir(folder)
                 write(folder, self.earlier)
                 _, staging, _ = self.prepare(folder)
-                self.make_new(staging, new)
-                replace = os.replace
-                calls = []
-
-                def killed_at_the_second(source, target):
-                    calls.append(target)
-                    if len(calls) == 2:
-                        raise SystemExit("killed")
-                    replace(source, target)
-
-                with mock.patch.object(release_folder.os, "replace", killed_at_the_second):
-                    with self.assertRaises(SystemExit):
-                        release_folder.put("release.sh", staging)
-                self.assertNotEqual(contents(folder).get(ZIP), self.earlier[ZIP] if new is self.new else None)
-                _, again, _ = self.prepare(folder)
-                held = contents(folder)
-                del held[os.path.basename(again)]
-                self.assertEqual(held, self.earlier)
+                self.make_new(staging)
+                self.killed_in_put(staging, 1)
+                write(folder, files)
+                self.refused(folder, "holds files that are not an earlier release")
 
     def test_a_release_at_work_in_the_folder_is_left_alone(self):
         folder = self.folder("earlier", self.earlier)
         _, staging, _ = self.prepare("earlier")
-        # Its command line names the script, as release.sh's own shell's does.
-        at_work = subprocess.Popen(["bash", "-c", "sleep 30; :", "release.sh"])
-        self.addCleanup(at_work.wait)
-        self.addCleanup(at_work.kill)
-        with open(os.path.join(staging, "earlier.json")) as file:
-            record = json.load(file)
-        record["pid"] = at_work.pid
-        with open(os.path.join(staging, "earlier.json"), "w") as file:
-            json.dump(record, file)
+        self.left_by_a_dead_script(staging)
+        # Its lock taken, as release.sh's shell takes it for as long as it runs.
+        holder = subprocess.Popen(["flock", os.path.join(staging, "lock"), "sleep", "30"])
+        self.addCleanup(holder.wait)
+        self.addCleanup(holder.kill)
+        for _ in range(100):
+            if release_folder.at_work(staging, {}):
+                break
+            time.sleep(0.05)
         with self.assertRaises(release_folder.Refusal) as refusal:
             self.prepare("earlier")
         self.assertIn("another release is being made", str(refusal.exception))
         self.assertTrue(os.path.isdir(staging))
-        self.assertEqual({name: contents(folder)[name] for name in self.earlier}, self.earlier)
+        self.assertEqual(self.held(folder), self.earlier)
 
-    def test_a_folder_of_the_users_that_looks_like_a_staging_folder_is_not_cleared(self):
-        self.folder("earlier", {**self.earlier})
-        os.mkdir(os.path.join(self.top, "earlier", release_folder.STAGING_PREFIX + "mine"))
-        write(os.path.join(self.top, "earlier", release_folder.STAGING_PREFIX + "mine"), {"notes.txt": b"mine"})
-        self.refused("earlier", "holds files that are not an earlier release")
+    def test_a_folder_that_only_looks_like_a_staging_folder_is_the_users(self):
+        for number, record in enumerate((None, b'{"earlier": 5}', b'{"earlier": null}', b"[1, 2]", b"not JSON")):
+            with self.subTest(record=record):
+                folder = os.path.join(self.top, "looks-%d" % number)
+                os.mkdir(folder)
+                write(folder, self.earlier)
+                lookalike = os.path.join(folder, release_folder.STAGING_PREFIX + "abcd1234")
+                os.mkdir(lookalike)
+                if record is not None:
+                    write(lookalike, {"earlier.json": record})
+                self.refused(folder, "holds files that are not an earlier release")
 
 
 @unittest.skipUnless(os.geteuid() == 0 and shutil.which("setpriv"), "needs root, to run a case as nobody")
