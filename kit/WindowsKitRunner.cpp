@@ -155,12 +155,14 @@ Journal ReadNow(const Journal& plan) {
     return now;
 }
 
-// Whether the drive letter names the folder the kit defined it for.
-bool DriveNames(const SavedDrive& drive) {
+// What the drive letter names now, as Windows keeps it ("\??\C:\..."), if it
+// names the folder the kit defined it for; else nothing.
+std::wstring KitsDefinition(const SavedDrive& drive) {
     wchar_t target[1024] = {};
-    if (!QueryDosDeviceW(Wide(drive.letter).c_str(), target, 1024)) return false;
+    if (!QueryDosDeviceW(Wide(drive.letter).c_str(), target, 1024)) return {};
     const std::wstring named = target;
-    return named == Wide(drive.target) || named == L"\\??\\" + Wide(drive.target);
+    return named == Wide(drive.target) || named == L"\\??\\" + Wide(drive.target) ? named
+                                                                                  : std::wstring();
 }
 
 // Puts back each item of the journal and reads it again: a line per item.
@@ -181,10 +183,12 @@ bool PutBackAll(const Journal& journal, Report& report) {
     // A letter that names something else now, after a restart, is left alone.
     for (const SavedDrive& drive : journal.drives) {
         item("the drive " + drive.letter + " defined for the tests", [&] {
-            if (DriveNames(drive))
-                DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE,
-                                 Wide(drive.letter).c_str(), Wide(drive.target).c_str());
-            return !DriveNames(drive);
+            // Removed by the very text Windows keeps for it, so that it matches.
+            const std::wstring definition = KitsDefinition(drive);
+            if (!definition.empty())
+                DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE | DDD_RAW_TARGET_PATH,
+                                 Wide(drive.letter).c_str(), definition.c_str());
+            return KitsDefinition(drive).empty();
         });
     }
     for (const SavedFile& file : journal.files) {
@@ -279,12 +283,7 @@ std::vector<TestResult> ResultsOf(const std::wstring& program, const ChildEnd& e
 
 int Run(int argc, wchar_t** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    // The display as it is, not as Windows scales it for programs that do not
-    // say they know its resolution (Vista and later have the call).
-    using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
-    if (const auto setAware = reinterpret_cast<SetProcessDpiAwareFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
-        setAware();
+    SeeTheDisplayAsItIs();
     SetUnhandledExceptionFilter(EndQuietly);
     bool highContrast = false;
     for (int i = 1; i < argc; ++i) {
@@ -322,6 +321,11 @@ int Run(int argc, wchar_t** argv) {
         return refuse(
             "on Windows Vista and later it runs only as administrator: right-click RUN-TESTS.cmd and "
             "choose \"Run as administrator\", or run it from a command prompt started that way");
+    if (!AnsiCodePageHolds(kit))
+        return refuse("its folder, " + Utf8(kit) + ", has letters that this Windows' ANSI code page (" +
+                      std::to_string(machine.codePage) +
+                      ") lacks, and the test programs could not name it: "
+                      "unpack the kit into a folder such as C:\\QuillaneKit");
     if (!machine.administrator)
         return refuse(
             "on Windows XP it runs only from an administrator's account: the tests write to the "
@@ -331,7 +335,6 @@ int Run(int argc, wchar_t** argv) {
     try {
         const SavedFile earlier = ReadFileState(Utf8(journalPath));
         if (earlier.bytes) {
-            report("An earlier run ended before it put everything back; putting it back now:");
             const Journal died = ReadJournal(std::string(earlier.bytes->begin(), earlier.bytes->end()));
             if (died.machine != machine.identity)
                 return refuse(Utf8(journalPath) +
@@ -340,6 +343,7 @@ int Run(int argc, wchar_t** argv) {
                               died.machine +
                               "), and is not put back here: run the kit "
                               "where it was written, or, if that machine is gone, delete the file");
+            report("An earlier run ended before it put everything back; putting it back now:");
             if (!PutBackAll(died, report))
                 return refuse("what an earlier run changed could not all be put back; " +
                               Utf8(journalPath) + " says what it was");

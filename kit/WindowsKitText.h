@@ -28,6 +28,14 @@ inline std::wstring Wide(const std::string& text) {
     return wide;
 }
 
+// Whether the system's ANSI code page holds every character of `text`, with
+// no best-fit look-alike: what a program that takes ANSI paths can be given.
+inline bool AnsiCodePageHolds(const std::wstring& text) {
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &lost);
+    return !lost;
+}
+
 // "error 5 (Access is denied.)"
 inline std::string SystemError(DWORD error) {
     wchar_t text[256] = {};

@@ -79,7 +79,7 @@ std::string Identity() {
     std::string user = "unknown-user";
     HANDLE token = nullptr;
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        std::uint8_t buffer[512];
+        alignas(TOKEN_USER) std::uint8_t buffer[512];
         DWORD length = 0;
         wchar_t* sid = nullptr;
         if (GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length) &&
@@ -95,6 +95,12 @@ std::string Identity() {
 }
 
 }  // namespace
+
+void SeeTheDisplayAsItIs() {
+    using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
+    if (const auto setAware = Find<SetProcessDpiAwareFunction>(L"user32.dll", "SetProcessDPIAware"))
+        setAware();
+}
 
 Machine ReadMachine() {
     Machine machine;

@@ -29,6 +29,12 @@ struct Machine {
 // later tell a program without a manifest that they are 8.
 Machine ReadMachine();
 
+// Asks Windows (Vista and later) for the display as it is: a program that
+// does not say it knows the display's resolution is given 96 dpi and scaled
+// rectangles above 100 % scaling. The kit's programs see what the program
+// they test sees, which says it knows.
+void SeeTheDisplayAsItIs();
+
 // The report's lines describing it.
 std::vector<std::string> Describe(const Machine& machine);
 

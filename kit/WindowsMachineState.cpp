@@ -209,7 +209,8 @@ void PutBack(const SavedFile& saved) {
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!whole) Fail("cannot write " + saved.path, error);
-    if (saved.attributes && !SetFileAttributesW(path.c_str(), saved.attributes))
+    // Even none: writing the file marked it for backup, which it was not.
+    if (!SetFileAttributesW(path.c_str(), saved.attributes ? saved.attributes : FILE_ATTRIBUTE_NORMAL))
         Fail("cannot give " + saved.path + " its attributes back", GetLastError());
 }
 

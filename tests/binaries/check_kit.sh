@@ -14,6 +14,7 @@
 #    changed, the next start puts everything back first and says so, and the
 #    machine is then exactly as it was;
 #  - a journal that another machine's run left is not put back here;
+#  - in a folder the ANSI code page cannot name, it refuses and changes nothing;
 #  - its test programs, started by hand, refuse and change nothing;
 #  - a kit whose release zip was changed by one byte refuses to run, in one
 #    line, and changes nothing.
@@ -139,6 +140,8 @@ done || true)
 [ -n "$runner" ] || fail "the kit's runner was not found running: $(tr -d '\r' <killed)"
 kill -9 $runner
 wait
+colours=$(wine "$root/build/windows/bin/session_colours.exe" | tr -d '\r')
+[ "$colours" != "$(sed -n '/^colour /p' <<<"$before")" ] || fail "the run was killed after its test had put the colours back"
 [ -f "$kitfolder/journal.txt" ] || fail "the killed run left no journal"
 run kit
 [ "$status" = 0 ] || fail "the run after the killed one ended with status $status: $(tail -n 30 ran)"
@@ -155,6 +158,15 @@ run foreign
 grep -q "^The kit does not run: C:.foreign.journal.txt was written on another machine" ran ||
   fail "the kit did not say why it left another machine's journal alone: $(tail -n 3 ran)"
 same "after a kit with another machine's journal"
+
+# A kit unpacked where the test programs could not name their folder.
+cp -r "$kitfolder" "$WINEPREFIX/drive_c/Дмитрий"
+rm -f "$WINEPREFIX/drive_c/Дмитрий/journal.txt"
+run Дмитрий
+[ "$status" = 2 ] || fail "the kit ran from a folder the code page cannot name: status $status: $(tail -n 5 ran)"
+grep -q "^The kit does not run: its folder, C:.Дмитрий, has letters that this Windows' ANSI code page" ran ||
+  fail "the kit did not say why it does not run from C:\Дмитрий: $(tail -n 3 ran)"
+same "after a kit in a folder the code page cannot name"
 
 # A test program started by hand, with no journal of the runner's.
 for program in program_tests in_process_tests; do

@@ -82,7 +82,7 @@ TEST(KitJournal, AJournalThatIsNotWholeIsRefused) {
         {"a value of an absent key",
          "QuillaneConfig test kit journal 1\nkey HKLM\\x absent\nsubkey HKLM\\x a\nend\n"},
         {"an odd count of hex digits",
-         "QuillaneConfig test kit journal 1\nfile C:\\x present 0a0\nend\n"},
+         "QuillaneConfig test kit journal 1\nfile C:\\x present 20 0a0\nend\n"},
         {"an upper-case hex digit", "QuillaneConfig test kit journal 1\ncolour F 0\nend\n"},
         {"an escape cut short", "QuillaneConfig test kit journal 1\ndrive Q%3 C:\\x\nend\n"},
         {"a drive without its folder", "QuillaneConfig test kit journal 1\ndrive Q:\nend\n"},

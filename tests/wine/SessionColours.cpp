@@ -42,7 +42,7 @@ std::wstring SetColours() {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--until-changed") == 0) {
         const std::wstring before = SetColours();
-        for (const DWORD start = GetTickCount(); SetColours() == before; Sleep(1))
+        for (const DWORD start = GetTickCount(); SetColours() == before; Sleep(20))
             if (GetTickCount() - start > 120000) return 1;
         return 0;
     }

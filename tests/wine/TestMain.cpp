@@ -13,6 +13,7 @@
 #include "kit/Journal.h"
 #include "kit/KitFailure.h"
 #include "kit/Results.h"
+#include "kit/WindowsMachine.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include <windows.h>
@@ -104,12 +105,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetUnhandledExceptionFilter(EndOnCrash);
-    // The display as it is, as the program sees it: not as Windows scales it
-    // for programs that do not say they know its resolution.
-    using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
-    if (const auto setAware = reinterpret_cast<SetProcessDpiAwareFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
-        setAware();
+    kit::SeeTheDisplayAsItIs();
     testing::InitGoogleTest(&argc, argv);
     if (const wchar_t* results = _wgetenv(L"QUILLANE_KIT_RESULTS"))
         testing::UnitTest::GetInstance()->listeners().Append(new ResultsForTheKit(results));

@@ -79,13 +79,7 @@ inline bool OnWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-// Whether the system's ANSI code page holds every character of `text`, with
-// no best-fit look-alike.
-inline bool AnsiCodePageHolds(const std::wstring& text) {
-    BOOL lost = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &lost);
-    return !lost;
-}
+using kit::AnsiCodePageHolds;
 
 // Puts a window of the program above all others, without activating it, so
 // that what the screen shows of it is the window itself.
