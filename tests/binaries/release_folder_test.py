@@ -83,6 +83,16 @@ class Folders(unittest.TestCase):
     def make_new(self, staging, files=None):
         write(os.path.join(staging, "new"), files or self.new)
 
+    def staged(self, name, new=None):
+        """A folder holding the earlier release, prepared, with the new one made
+        in its staging folder."""
+        folder = os.path.join(self.top, name)
+        os.mkdir(folder)
+        write(folder, self.earlier)
+        _, staging, _ = self.prepare(folder)
+        self.make_new(staging, new)
+        return folder, staging
+
     def refused(self, named, saying):
         before = contents(self.top)
         with self.assertRaises(release_folder.Refusal) as refusal:
@@ -161,11 +171,7 @@ class Put(Folders):
     def test_a_folder_changed_meanwhile_keeps_what_it_holds(self):
         for change in ("a file of the user's", "the earlier zip rewritten"):
             with self.subTest(change=change):
-                folder = os.path.join(self.top, change)
-                os.mkdir(folder)
-                write(folder, self.earlier)
-                _, staging, _ = self.prepare(change)
-                self.make_new(staging)
+                folder, staging = self.staged(change)
                 if change == "a file of the user's":
                     write(folder, {"notes.txt": b"the user's own"})
                 else:
@@ -280,11 +286,7 @@ class Leftovers(Folders):
         for new in (self.new, new_version):
             for after in (0, 1, 2):
                 with self.subTest(new=sorted(new), renamed=after):
-                    folder = os.path.join(self.top, "%s-%d" % (sorted(new)[0], after))
-                    os.mkdir(folder)
-                    write(folder, self.earlier)
-                    _, staging, _ = self.prepare(folder)
-                    self.make_new(staging, new)
+                    folder, staging = self.staged("%s-%d" % (sorted(new)[0], after), new)
                     self.killed_in_put(staging, after)
                     self.prepare(folder)
                     self.assertEqual(self.held(folder), self.earlier)
@@ -322,11 +324,7 @@ class Leftovers(Folders):
         }
         for what, files in cases.items():
             with self.subTest(what=what):
-                folder = os.path.join(self.top, what)
-                os.mkdir(folder)
-                write(folder, self.earlier)
-                _, staging, _ = self.prepare(folder)
-                self.make_new(staging)
+                folder, staging = self.staged(what)
                 self.killed_in_put(staging, 1)
                 write(folder, files)
                 self.refused(folder, "holds files that are not an earlier release")
