@@ -63,7 +63,7 @@ bash "$root/scripts/kit.sh" kit >said 2>&1 || fail "kit.sh over its earlier kit:
 cmp made-before.zip "kit/$kit" || fail "the same sources made another kit"
 
 if [ "$route" != win32 ]; then
-  echo "The test kit was made and checked, but not run: this host cannot run 32-bit programs."
+  echo "The test kit was made and checked, but not run: it is 32-bit, and the Windows programs run here on the 64-bit test build."
   exit 0
 fi
 
